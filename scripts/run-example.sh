@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Quick start, first command: installs the build dependencies, builds the
+# library and runs the example program on its built-in sample data.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh build
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DOVRIX32_BUILD_TESTS=OFF >/dev/null
+cmake --build build/release -j"$(nproc)"
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+build/release/examples/quickstart "$out"

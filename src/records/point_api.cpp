@@ -1,0 +1,38 @@
+// Exported entry points of the Point family. The variants differ only in the
+// coordinate structure they take and give and in the file type their Read
+// accepts; everything else forwards to the one implementation in point.cpp.
+#include "ovrix32.h"
+#include "records/point.h"
+
+using namespace ovrix;
+
+namespace {
+void Store(ShpPointRecord* p, const ShpCoord* c) { *p = {p->id, c->x, c->y, 0.0, 0.0}; }
+void Store(ShpPointRecord* p, const ShpCoordM* c) { *p = {p->id, c->x, c->y, c->m, 0.0}; }
+void Store(ShpPointRecord* p, const ShpCoordZ* c) { *p = {p->id, c->x, c->y, c->m, c->z}; }
+void Load(const ShpPointRecord* p, ShpCoord* c) { *c = {p->x, p->y}; }
+void Load(const ShpPointRecord* p, ShpCoordM* c) { *c = {p->x, p->y, p->m}; }
+void Load(const ShpPointRecord* p, ShpCoordZ* c) { *c = {p->x, p->y, p->m, p->z}; }
+}  // namespace
+
+#define OVRIX_POINT_EXPORTS(V, OBJ, COORD, TYPE)                                                        \
+  OVRIX32_API OBJ* Shp_##V##Create(void) { return Point_Create(); }                                   \
+  OVRIX32_API int32_t Shp_##V##Destroy(OBJ* p) { return Point_Destroy(p); }                           \
+  OVRIX32_API int32_t Shp_##V##Read(ShpFile* shp, int32_t n, OBJ* p) { return Point_Read(shp, n, p, TYPE); } \
+  OVRIX32_API int32_t Shp_##V##Append(ShpFile* shp, OBJ* p) { return Point_Append(shp, p); }          \
+  OVRIX32_API int32_t Shp_##V##GetId(OBJ* p) { return p->id; }                                        \
+  OVRIX32_API void Shp_##V##SetId(OBJ* p, int32_t id) { p->id = id; }                                 \
+  OVRIX32_API int32_t Shp_##V##AppendCoord(OBJ* p, COORD* c) {                                        \
+    Store(p, c);                                                                                        \
+    return 1;                                                                                           \
+  }                                                                                                     \
+  OVRIX32_API int32_t Shp_##V##GetCoord(OBJ* p, COORD* c) {                                           \
+    Load(p, c);                                                                                         \
+    return 1;                                                                                           \
+  }
+
+extern "C" {
+OVRIX_POINT_EXPORTS(Point, ShpPoint, ShpCoord, SHP_POINT)
+OVRIX_POINT_EXPORTS(PointM, ShpPointM, ShpCoordM, SHP_POINTM)
+OVRIX_POINT_EXPORTS(PointZ, ShpPointZ, ShpCoordZ, SHP_POINTZ)
+}
