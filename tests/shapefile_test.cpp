@@ -1,4 +1,5 @@
 // The shape-file handle: creating pairs, headers, opening, queries, mode 2.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -258,6 +259,15 @@ TEST_F(ShapeFileTest, BaseNameExtensionIsNotInspected) {
   Shp_Close(shp_);
   EXPECT_TRUE(test::FileExists(Path("roads.shp.shp")));
   EXPECT_TRUE(test::FileExists(Path("roads.shp.shx")));
+}
+
+TEST_F(ShapeFileTest, StreamsAreNotInheritedByChildProcesses) {
+  ASSERT_EQ(Shp_New(shp_, Base("exec"), SHP_POINT), 1);
+  for (std::FILE* s : {shp_->shpStream, shp_->shxStream}) {
+    int flags = fcntl(fileno(s), F_GETFD);
+    ASSERT_NE(flags, -1);
+    EXPECT_NE(flags & FD_CLOEXEC, 0);
+  }
 }
 
 TEST(Bbox, ExtendMovesMaximumOnlyWhenMinimumStays) {
