@@ -131,7 +131,8 @@ OVRIX32_API int32_t Shp_Destroy(ShpFile* shp);
  * append records (only the low 8 bits of mode count). A base name longer
  * than 251 characters is cut to 251 in the caller's string. 0 for another
  * mode, a NULL argument, a missing file or a file without the file code;
- * the handle is then closed.
+ * the handle is then closed. A handle that is still open is closed first, as
+ * Shp_Close does (so nothing appended to it is lost).
  * Mode 2 opens both files read-write and refuses (0, handle closed) a pair
  * whose header lengths are impossible: a main file length below 100 bytes or
  * past the end of the file, or an index length that is not 100 + 8 per
@@ -162,7 +163,7 @@ OVRIX32_API int32_t Shp_GetZCoordRange(ShpFile* shp, double* min, double* max);
 /* Number of records, taken from the index file's length. */
 OVRIX32_API int32_t Shp_GetNumShapes(ShpFile* shp);
 /* 1 when the named file (extension included) can be opened and starts with
- * the file code 9994 — a .shx passes as well as a .shp. */
+ * the file code 9994 — a .shx passes as well as a .shp; 0 for NULL. */
 OVRIX32_API int32_t Shp_IsShapeFile(const char* fileName);
 /* The library-wide error value: 0 after a failed Shp_Create, the system's
  * error number after an open that failed while file handles were held in
@@ -188,7 +189,9 @@ OVRIX32_API int32_t Shp_IsMultiPatchType(ShpFile* shp);
 
 /* Creates baseName.shp and baseName.shx (emptying existing files) for
  * records of one shape type and writes both headers; 0 for an invalid type
- * (no file is created), a NULL argument or a file that cannot be created. */
+ * (no file is created), a NULL argument or a file that cannot be created.
+ * Base names are cut to 251 characters as in Shp_Open, and a handle that is
+ * still open is closed first. */
 OVRIX32_API int32_t Shp_New(ShpFile* shp, char* baseName, int32_t shapeType);
 
 /* ------------------------------------------------------------------------

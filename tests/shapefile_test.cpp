@@ -224,6 +224,7 @@ TEST_F(ShapeFileTest, IsShapeFileChecksOnlyTheCode) {
   EXPECT_EQ(Shp_IsShapeFile(Path("a.shp").c_str()), 1);
   EXPECT_EQ(Shp_IsShapeFile(Path("a.shx").c_str()), 1);
   EXPECT_EQ(Shp_IsShapeFile(Path("nope.shp").c_str()), 0);
+  EXPECT_EQ(Shp_IsShapeFile(nullptr), 0);
   test::WriteFile(Path("le.shp"), {0x0A, 0x27, 0x00, 0x00});
   EXPECT_EQ(Shp_IsShapeFile(Path("le.shp").c_str()), 0);
   test::WriteFile(Path("short.shp"), {0x00, 0x00, 0x27});

@@ -60,7 +60,9 @@ OVRIX32_API int32_t Shp_GetZCoordRange(ShpFile* shp, double* min, double* max) {
 }
 
 OVRIX32_API int32_t Shp_GetNumShapes(ShpFile* shp) { return shp->recordCount; }
-OVRIX32_API int32_t Shp_IsShapeFile(const char* fileName) { return ShpFile_IsShapeFile(fileName); }
+OVRIX32_API int32_t Shp_IsShapeFile(const char* fileName) {
+  return fileName != nullptr ? ShpFile_IsShapeFile(fileName) : 0;
+}
 OVRIX32_API int32_t Shp_GetError(void) { return Shp_ErrorValue(); }
 OVRIX32_API int32_t Shp_ApiGetVersion(void) { return 100; }
 
