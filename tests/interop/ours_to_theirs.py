@@ -1,0 +1,306 @@
+#!/usr/bin/python3
+"""Files written by us, read by pyshp, GDAL/OGR and shapelib's tools.
+
+One file of each of the 13 shape types (several parts, holes, rings left
+open for the library to close, heights and measures), each M and Z type
+also written without its measure block, a file mixing records with and
+without measures, and a table with every field type and a deleted record.
+Every reader must report the same numbers as the description we wrote and
+as our own reader, and ogrinfo must read everything without a complaint.
+"""
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import interop_common as ic  # noqa: E402
+from interop_common import Mismatch  # noqa: E402
+
+# ---- reference geometry (x, y only; heights and measures are added per type) ----
+
+POINTS = [[[(1.5, -2.25)]], [[(1e6 + 0.1, 3.3e-7)]], [[(-180.0, 90.0)]], [[(0.1, 0.2)]]]
+MULTIPOINTS = [
+    [[(5.0, 5.0)]],
+    [[(1.0, 2.0), (-3.5, 4.25), (1e-3, -1e-3)]],
+    [[(10.0, 20.0), (11.0, 21.0), (12.5, 19.75), (13.0, 22.0), (1.0 / 3.0, 2.0 / 3.0)]],
+]
+LINES = [
+    [[(0.0, 0.0), (10.0, 5.0), (20.0, 0.0)], [(30.0, 30.0), (40.0, 45.5)]],
+    [[(-1.25, 3.75), (2.5, -7.125)]],
+    [[(100.0, 100.0), (101.0, 102.0)], [(103.0, 104.0), (105.0, 106.0), (107.0, 108.0)],
+     [(0.1, 0.2), (0.3, 0.4)]],
+]
+# Outer rings clockwise, holes counter-clockwise. Rings given open are closed
+# by the library; the ones given closed must stay as they are.
+POLYGONS = [
+    [[(0.0, 0.0), (0.0, 10.0), (10.0, 10.0), (10.0, 0.0)],
+     [(2.0, 2.0), (8.0, 2.0), (8.0, 8.0), (2.0, 8.0)]],
+    [[(20.0, 20.0), (20.0, 30.0), (30.0, 30.0), (30.0, 20.0), (20.0, 20.0)],
+     [(40.0, 40.0), (40.0, 45.0), (45.0, 40.0)]],
+    [[(-10.0, -10.0), (-10.0, 10.5), (10.5, 10.5), (10.5, -10.0)],
+     [(-8.0, -8.0), (-2.0, -8.0), (-2.0, -2.0), (-8.0, -2.0), (-8.0, -8.0)],
+     [(2.0, 2.0), (8.25, 2.0), (8.25, 8.25)]],
+]
+# (part type, points): triangle strip 0, fan 1, outer 2, inner 3, first 4, ring 5.
+MULTIPATCHES = [
+    [(0, [(0.0, 0.0), (0.0, 1.0), (1.0, 0.0), (1.0, 1.0)]),
+     (1, [(5.0, 5.0), (5.0, 6.0), (6.0, 6.5), (7.0, 6.0), (7.0, 5.0)])],
+    [(2, [(0.0, 0.0), (0.0, 10.0), (10.0, 10.0), (10.0, 0.0)]),
+     (3, [(2.0, 2.0), (8.0, 2.0), (8.0, 8.0), (2.0, 8.0)])],
+    [(4, [(20.0, 20.0), (20.0, 30.0), (30.0, 30.0), (30.0, 20.0), (20.0, 20.0)]),
+     (5, [(22.0, 22.0), (28.0, 22.0), (28.0, 28.0)])],
+]
+
+
+def dress(shape_type, geometry, typed_parts=False):
+    """Adds heights and measures: each vertex of a record gets its own z and
+    m, and a ring given closed repeats its first vertex's values too."""
+    records = []
+    for r, rec in enumerate(geometry):
+        parts, k = [], 0
+        for part in rec:
+            ptype, pts = part if typed_parts else (None, part)
+            out = []
+            for i, (x, y) in enumerate(pts):
+                z = 100.0 + 10 * r + 0.5 * k if shape_type in ic.Z_TYPES else None
+                m = -1.0 + 1.25 * k + r / 8.0 if shape_type in ic.M_TYPES else None
+                if i == len(pts) - 1 and len(pts) > 1 and (x, y) == pts[0]:
+                    z, m = out[0][2], out[0][3]
+                out.append((x, y, z, m))
+                k += 1
+            parts.append({"type": ptype, "pts": out})
+        records.append({"parts": parts})
+    return records
+
+
+def expected(shape_type, records, no_measures):
+    """What the file must hold: rings closed by repeating their first vertex,
+    measures gone where the record was written without them."""
+    out = []
+    for rec in records:
+        nm = rec.get("noMeasures", no_measures)
+        parts = []
+        for part in rec["parts"]:
+            pts = list(part["pts"])
+            ring = shape_type in ic.POLYGON_TYPES or (shape_type == 31 and part["type"] in ic.RING_PART_TYPES)
+            if ring and len(pts) > 1 and pts[-1] != pts[0]:
+                pts.append(pts[0])
+            if nm:
+                pts = [(x, y, z, None) for x, y, z, _ in pts]
+            ptype = part["type"] if shape_type == 31 else None
+            parts.append({"type": ptype, "pts": pts})
+        xs = [p[0] for part in parts for p in part["pts"]]
+        ys = [p[1] for part in parts for p in part["pts"]]
+        out.append({"parts": parts, "bbox": [min(xs), min(ys), max(xs), max(ys)]})
+    return out
+
+
+def header_ranges(shape_type, exp):
+    pts = [p for r in exp for part in r["parts"] for p in part["pts"]]
+    xs, ys = [p[0] for p in pts], [p[1] for p in pts]
+    bbox = [min(xs), min(ys), max(xs), max(ys)]
+    zs = [p[2] for p in pts if p[2] is not None]
+    ms = [p[3] for p in pts if p[3] is not None]
+    zrange = [min(zs), max(zs)] if shape_type in ic.Z_TYPES else [0.0, 0.0]
+    mrange = [min(ms), max(ms)] if ms and shape_type in ic.M_TYPES else [0.0, 0.0]
+    return bbox, zrange, mrange
+
+
+def check_header(who, got, bbox, zrange, mrange, shape_type):
+    for j in range(4):
+        ic.same_num(got["bbox"][j], bbox[j], who + " header box")
+    if got.get("zrange") is not None and shape_type in ic.Z_TYPES:
+        for j in range(2):
+            ic.same_num(got["zrange"][j], zrange[j], who + " header z range")
+    if got.get("mrange") is not None and shape_type in ic.M_TYPES:
+        for j in range(2):
+            ic.same_num(got["mrange"][j], mrange[j], who + " header m range")
+
+
+def check_shapes(ctx, shape_type, records, no_measures=0, name=None):
+    base = ctx.path(name or ic.NAMES[shape_type])
+    ic.ours_write(ctx, base, shape_type, records, no_measures)
+    exp = expected(shape_type, records, no_measures)
+    bbox, zrange, mrange = header_ranges(shape_type, exp)
+
+    ours = ic.ours_read(ctx, base)
+    if ours["type"] != shape_type:
+        raise Mismatch("ours: type %d" % ours["type"])
+    ic.same_records(exp, ours["records"], "ours")
+    check_header("ours", ours, bbox, zrange, mrange, shape_type)
+    for i, r in enumerate(ours["records"]):
+        if shape_type in ic.POINT_TYPES:
+            continue
+        pts = [p for part in r["parts"] for p in part["pts"]]
+        zs = [p[2] for p in pts if p[2] is not None]
+        ms = [p[3] for p in pts if p[3] is not None]
+        if zs and r["zrange"] != [min(zs), max(zs)]:
+            raise Mismatch("ours record %d z range %r" % (i + 1, r["zrange"]))
+        if ms and r["mrange"] != [min(ms), max(ms)]:
+            raise Mismatch("ours record %d m range %r" % (i + 1, r["mrange"]))
+
+    theirs = ic.pyshp_read(base)
+    if theirs["type"] != shape_type or theirs["numShapes"] != len(exp):
+        raise Mismatch("pyshp: type %d, %d shapes" % (theirs["type"], theirs["numShapes"]))
+    ic.same_records(exp, theirs["records"], "pyshp")
+    check_header("pyshp", theirs, bbox, zrange, mrange, shape_type)
+
+    dumped = ic.shpdump_read(base, shape_type)
+    if dumped["numShapes"] != len(exp):
+        raise Mismatch("shpdump: %d shapes" % dumped["numShapes"])
+    ic.same_records(exp, dumped["records"], "shpdump")
+
+    o = ic.ogr_read(base)
+    if o["numShapes"] != len(exp):
+        raise Mismatch("ogr: %d features" % o["numShapes"])
+    check_header("ogr", o, bbox, zrange, mrange, shape_type)
+    ic.same_as_ogr(shape_type, {"records": exp}, o)
+    ic.ogrinfo_clean(base + ".shp")
+    print("%s: %d records, %d points agree in ours, pyshp, shpdump and ogr" % (
+        os.path.basename(base), len(exp), sum(len(p["pts"]) for r in exp for p in r["parts"])))
+
+
+def shapes_case(shape_type, no_measures=0):
+    geometry = {"point": POINTS, "multipoint": MULTIPOINTS, "polyline": LINES, "polygon": POLYGONS,
+                "multipatch": MULTIPATCHES}[ic.FAMILY[shape_type]]
+
+    def case(ctx):
+        ic.need(ctx, ic.FAMILY[shape_type])
+        records = dress(shape_type, geometry, typed_parts=shape_type == 31)
+        name = ic.NAMES[shape_type] + ("_nomeasures" if no_measures else "")
+        check_shapes(ctx, shape_type, records, no_measures, name)
+    return case
+
+
+def mixed_measures(shape_type):
+    """Records with and without measure blocks in one file."""
+    def case(ctx):
+        ic.need(ctx, ic.FAMILY[shape_type])
+        geometry = {"multipoint": MULTIPOINTS, "polyline": LINES, "polygon": POLYGONS,
+                    "multipatch": MULTIPATCHES}[ic.FAMILY[shape_type]]
+        records = dress(shape_type, geometry, typed_parts=shape_type == 31)
+        for i, r in enumerate(records):
+            r["noMeasures"] = i % 2
+        check_shapes(ctx, shape_type, records, 0, ic.NAMES[shape_type] + "_mixed")
+    return case
+
+
+# ---- table -----------------------------------------------------------------------
+
+FIELDS = [("NAME", 1000, 20, 0), ("COUNT", 1001, 8, 0), ("VALUE", 1001, 12, 3), ("RATIO", 1004, 10, 4),
+          ("FLAG", 1002, 1, 0), ("WHEN", 1003, 8, 0)]
+ROWS = [
+    (["Lisboa", "42", "-1234.567", "0.2500", "T", "20240229"], False),
+    (["  padded text ", "-7", "0.000", "-3.1416", "F", "19991231"], False),
+    (["gone", "1", "1.000", "1.0000", "T", "20000101"], True),
+    (["", "", "", "", "?", ""], False),
+    (["last one", "99999999", "99999999.999", "12345.6789", "t", "21001011"], False),
+]
+
+
+def table(ctx):
+    ic.need(ctx, "table")
+    path = ctx.path("table.dbf")
+    spec = ["field %s %d %d %d" % f for f in FIELDS]
+    for values, deleted in ROWS:
+        spec.append("row")
+        spec += ["val %d %s" % (i + 1, v) for i, v in enumerate(values)]
+        if deleted:
+            spec.append("del")
+    with open(path + ".spec", "w") as f:
+        f.write("\n".join(spec) + "\n")
+    ic.run([ctx.tool, "dbf-write", path, path + ".spec"])
+
+    # What every reader must find: values trimmed, logical upper-cased, blank
+    # fields empty.
+    def want(i, v):
+        v = v.strip()
+        if FIELDS[i][1] == 1002:
+            v = {"t": "T", "1": "T", "f": "F", "0": "F"}.get(v.lower(), v if v in "TF" else "?")
+        return v or None
+
+    exp = [([want(i, v) for i, v in enumerate(values)], deleted) for values, deleted in ROWS]
+
+    ours = ic.ours_dbf(ctx, path)
+    if ours["numRecs"] != len(ROWS):
+        raise Mismatch("ours: %d records" % ours["numRecs"])
+    for f, (name, code, width, dec) in zip(ours["fields"], FIELDS):
+        if (f["name"].decode(), f["type"], f["width"], f["decimals"]) != (name, code, width, dec):
+            raise Mismatch("ours: field %r" % f)
+    for k, (r, (values, deleted)) in enumerate(zip(ours["records"], exp)):
+        got = [None if v is None else v.decode("latin-1") for v in r["values"]]
+        if got != values or bool(r["deleted"]) != deleted:
+            raise Mismatch("ours record %d: %r deleted %r" % (k + 1, got, r["deleted"]))
+
+    # pyshp: every record with its deletion flag.
+    shapefile = ic.pyshp()
+    with shapefile.Reader(dbf=open(path, "rb")) as r:
+        fields = [tuple(f[:4]) for f in r.fields[1:]]
+        letters = {1000: "C", 1001: "N", 1004: "F", 1002: "L", 1003: "D"}
+        if fields != [(n, letters[c], w, d) for n, c, w, d in FIELDS]:
+            raise Mismatch("pyshp fields %r" % fields)
+        live = [values for values, deleted in exp if not deleted]
+        got = list(r.iterRecords())
+        if len(got) != len(live):
+            raise Mismatch("pyshp: %d live records, want %d" % (len(got), len(live)))
+        for k, (rec, values) in enumerate(zip(got, live)):
+            for i, (g, v) in enumerate(zip(rec, values)):
+                check_value("pyshp record %d field %d" % (k + 1, i + 1), FIELDS[i][1], g, v)
+
+    # dbfdump: raw text of every record.
+    fields, records = ic.dbfdump_read(path)
+    if [(f["name"], f["width"], f["decimals"]) for f in fields] != [(n, w, d) for n, _, w, d in FIELDS]:
+        raise Mismatch("dbfdump fields %r" % fields)
+    if len(records) != len(ROWS):
+        raise Mismatch("dbfdump: %d records" % len(records))
+    for k, (rec, (values, _)) in enumerate(zip(records, exp)):
+        for (name, code, _, _), v in zip(FIELDS, values):
+            g = rec.get(name, "").strip() or None
+            if code == 1002 and g == "?":
+                g = "?"
+            if g != v:
+                raise Mismatch("dbfdump record %d %s: %r vs %r" % (k + 1, name, g, v))
+
+    # OGR: the live records, values typed.
+    o = ic.ogr()
+    ds = o.Open(path)
+    lyr = ds.GetLayer(0)
+    live = [values for values, deleted in exp if not deleted]
+    feats = list(lyr)
+    if len(feats) != len(live):
+        raise Mismatch("ogr: %d features, want %d live records" % (len(feats), len(live)))
+    for k, (feat, values) in enumerate(zip(feats, live)):
+        for i, v in enumerate(values):
+            g = feat.GetField(i) if feat.IsFieldSetAndNotNull(i) else None
+            check_value("ogr record %d field %d" % (k + 1, i + 1), FIELDS[i][1], g, v)
+    ic.ogrinfo_clean(path)
+
+
+def check_value(what, code, got, want):
+    """A typed value from an independent reader against the text we stored."""
+    if code == 1002:  # logical: '?' is unknown
+        want = {"T": True, "F": False}.get(want)
+        if got in (1, 0) and not isinstance(got, bool):
+            got = bool(got)
+    elif code == 1003 and got is not None and not isinstance(got, str):
+        got = "%04d%02d%02d" % (got.year, got.month, got.day) if hasattr(got, "year") else \
+              "%04d%02d%02d" % tuple(got[:3])
+    elif code in (1001, 1004) and want is not None:
+        want = float(want)
+        got = None if got is None else float(got)
+    elif code == 1003 and isinstance(got, str):
+        got = got.replace("/", "").replace("-", "")
+    if got != want:
+        raise Mismatch("%s: %r vs %r" % (what, got, want))
+
+
+CASES = {}
+for t in sorted(ic.NAMES):
+    CASES[ic.NAMES[t]] = shapes_case(t)
+    if t in ic.M_TYPES and t not in ic.POINT_TYPES:  # point records always carry their m
+        CASES[ic.NAMES[t] + "_nomeasures"] = shapes_case(t, 1)
+for t in (28, 13, 25, 31):
+    CASES[ic.NAMES[t] + "_mixed"] = mixed_measures(t)
+CASES["table"] = table
+
+if __name__ == "__main__":
+    sys.exit(ic.main(CASES))
