@@ -307,7 +307,26 @@ OVRIX32_API int32_t Shp_GetNumReservedFileHandles(void);
  * Long file names
  * ------------------------------------------------------------------------ */
 
-/* FILENAME_FUNCTIONS */
+/* File names are renamed and translated by the helper program velqlfn,
+ * looked up on PATH and started without waiting for it. Both functions share
+ * one library-wide text buffer: a command line ("velqlfn ren<first>*<second>"
+ * or "velqlfn trn<name>") longer than 511 characters is refused and nothing
+ * is started. */
+
+/* Starts velqlfn to rename first to second (it never replaces an existing
+ * file). Returns above 31 (33) when the helper started; whether the rename
+ * succeeded is not known. Otherwise: 0 out of resources, 2 velqlfn not found,
+ * 5 velqlfn may not be executed, 11 velqlfn cannot be run, 24 command line
+ * too long. */
+OVRIX32_API int32_t Velq_RenameFile(const char* first, const char* second);
+/* Starts velqlfn to translate name and looks for its answer for under half a
+ * second: "<short>*<long>", the name's 8.3 form and its absolute canonical
+ * path. An answer still shown from an earlier call (velqlfn withdraws each
+ * after half a second) is taken as well. Returns 1 with the two parts copied to shortOut and longOut
+ * (each at most 509 characters and a NUL) and written to standard error as
+ * "short: ..." and "long: ...". Returns 0 with both outputs empty when no
+ * answer appeared, when it has no '*', or when the command line is too long. */
+OVRIX32_API int32_t Velq_TranslateFilename(const char* name, char* shortOut, char* longOut);
 
 #ifdef __cplusplus
 }
