@@ -1,0 +1,240 @@
+// Fuzz target: the writing interface driven by a coded sequence of calls.
+//
+// Input layout: byte 0 picks the record family (and with it the file's shape
+// type), byte 1 holds flags; then one operation per byte, each followed by
+// its operands:
+//   0-2  AppendCoord: a vertex (per value: a small integer or raw bits)
+//   3    NewPart with a part type
+//   4    Append, with a noMeasures flag
+//   5    Shp_Close, then Shp_Open in append mode (2) on the same pair
+//   6    SetId
+//   7    Append the object to a file of another family's type (refused)
+// A model kept beside the library says what each record must hold; at the
+// end the pair is closed, opened for reading, and every record, the record
+// count, the box and ranges of the header and both file lengths must be
+// exactly what the model says.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "families.h"
+#include "fuzz_util.h"
+#include "ovrix32.h"
+#include "platform/mem.h"
+
+using namespace ovrix::fuzz;
+using namespace ovrix::hardening;
+
+namespace {
+
+constexpr double kEmptyMin = 9.9e300;
+constexpr double kEmptyMax = -9.9e300;
+
+bool HasZ(int32_t t) { return t == SHP_POINTZ || t == SHP_POLYLINEZ || t == SHP_POLYGONZ || t == SHP_MULTIPOINTZ || t == SHP_MULTIPATCH; }
+bool HasM(int32_t t) { return HasZ(t) || t == SHP_POINTM || t == SHP_POLYLINEM || t == SHP_POLYGONM || t == SHP_MULTIPOINTM; }
+
+// The box folding of the append protocol: record 1 sets, later records
+// widen, each axis testing its maximum only when its minimum did not move.
+void Extend(Bbox& b, double first, double second) {
+  if (first < b.xmin)
+    b.xmin = first;
+  else if (first > b.xmax)
+    b.xmax = first;
+  if (second < b.ymin)
+    b.ymin = second;
+  else if (second > b.ymax)
+    b.ymax = second;
+}
+
+// What the object under construction holds, as the model sees it.
+struct ModelObject {
+  Vertex point;  // Point family: the one coordinate
+  int32_t id = 0;
+  // EXTENSION POINT: points, parts and part types of the multi-coordinate
+  // families, with their NewPart, ring closing and Append rules.
+};
+
+// What the file must hold.
+struct ModelFile {
+  int32_t type = 0;
+  std::vector<RecordImage> records;
+  Bbox box{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
+  Bbox mz{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};  // x = M, y = Z
+};
+
+double Value(Reader& in) {
+  const uint8_t how = in.U8();
+  if (how & 1) return static_cast<double>(static_cast<int8_t>(how) >> 1);
+  return in.Double();
+}
+
+Vertex VertexFor(const Family& f, Reader& in) {
+  Vertex v;
+  v.x = Value(in);
+  v.y = Value(in);
+  if (f.dims >= 3) v.m = Value(in);
+  if (f.dims >= 4) v.z = Value(in);
+  return v;
+}
+
+// The file's M and Z range as the header carries it across a close and an
+// open: types without a range store zeros, and an M range that was never
+// set is stored as zeros too.
+Bbox HeaderRoundTrip(int32_t type, Bbox mz) {
+  if (!HasZ(type)) mz.ymin = mz.ymax = 0;
+  if (!HasM(type) || mz.xmin == kEmptyMin || mz.xmax == kEmptyMax) mz.xmin = mz.xmax = 0;
+  return mz;
+}
+
+// Appends the Point object in the model: the object is unchanged, the file
+// gains the record and widens its boxes by the point.
+void ModelPointAppend(const Family& f, const ModelObject& obj, ModelFile& file) {
+  RecordImage rec;
+  Vertex v = obj.point;
+  if (f.dims < 3) v.m = 0;
+  if (f.dims < 4) v.z = 0;
+  rec.points.push_back(v);
+  file.records.push_back(rec);
+  if (file.records.size() == 1) {
+    file.box = {v.x, v.y, v.x, v.y};
+    file.mz = {v.m, v.z, v.m, v.z};
+  } else {
+    Extend(file.box, v.x, v.y);
+    Extend(file.mz, v.m, v.z);
+  }
+}
+
+bool SameBox(const Bbox& a, const Bbox& b) {
+  return SameBits(a.xmin, b.xmin) && SameBits(a.ymin, b.ymin) && SameBits(a.xmax, b.xmax) && SameBits(a.ymax, b.ymax);
+}
+
+// File-level checks after the pair was closed.
+void CheckFiles(const std::string& base, const ModelFile& model) {
+  const std::vector<uint8_t> shp = ReadBytes(base + ".shp");
+  const std::vector<uint8_t> shx = ReadBytes(base + ".shx");
+  FUZZ_CHECK(shp.size() >= 100 && shx.size() >= 100);
+  auto be32 = [](const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<size_t>(b[at]) << 24 | static_cast<size_t>(b[at + 1]) << 16 | static_cast<size_t>(b[at + 2]) << 8 |
+           static_cast<size_t>(b[at + 3]);
+  };
+  FUZZ_CHECK(be32(shp, 24) * 2 == shp.size());
+  FUZZ_CHECK(be32(shx, 24) * 2 == shx.size());
+  FUZZ_CHECK(shx.size() == 100 + 8 * model.records.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Reader in(data, size);
+  const std::vector<Family>& families = Families();
+  const Family& f = families[in.U8() % families.size()];
+  const uint8_t flags = in.U8();
+  const int64_t liveBefore = ovrix::Mem_LiveBlocks();
+  if (flags & 1) FUZZ_CHECK(Shp_ReserveFileHandles(3) == 3);
+
+  const std::string baseStr = ScratchPath("written");
+  std::vector<char> base(baseStr.begin(), baseStr.end());
+  base.push_back('\0');
+  const std::string otherStr = ScratchPath("other");
+  std::vector<char> other(otherStr.begin(), otherStr.end());
+  other.push_back('\0');
+
+  ShpFile* shp = Shp_Create();
+  FUZZ_CHECK(shp != nullptr);
+  FUZZ_CHECK(Shp_New(shp, base.data(), f.shapeType) == 1);
+  void* obj = f.create(static_cast<int32_t>(flags >> 4));
+  FUZZ_CHECK(obj != nullptr);
+  ModelObject mobj;
+  ModelFile mfile;
+  mfile.type = f.shapeType;
+
+  int ops = 0;
+  while (!in.Empty() && ops++ < 4096) {
+    switch (in.U8() % 8) {
+      case 0:
+      case 1:
+      case 2: {
+        const Vertex v = VertexFor(f, in);
+        FUZZ_CHECK(f.appendCoord(obj, v) == 1);
+        if (f.kind == Kind::Point) mobj.point = v;
+        break;
+      }
+      case 3: {
+        const int32_t partType = static_cast<int8_t>(in.U8());
+        if (f.newPart == nullptr) break;
+        FUZZ_CHECK(f.newPart(obj, partType) == 1);
+        break;
+      }
+      case 4: {
+        const int32_t noMeasures = in.U8() & 1;
+        FUZZ_CHECK(f.append(shp, obj, noMeasures) == 1);
+        if (f.kind == Kind::Point) ModelPointAppend(f, mobj, mfile);
+        FUZZ_CHECK(Shp_GetNumShapes(shp) == static_cast<int32_t>(mfile.records.size()));
+        Bbox box;
+        Shp_GetBoundingBox(shp, &box);
+        FUZZ_CHECK(SameBox(box, mfile.box));
+        break;
+      }
+      case 5: {
+        FUZZ_CHECK(Shp_Close(shp) == 1);
+        CheckFiles(baseStr, mfile);
+        FUZZ_CHECK(Shp_Open(shp, base.data(), 2) == 1);
+        FUZZ_CHECK(Shp_GetNumShapes(shp) == static_cast<int32_t>(mfile.records.size()));
+        mfile.mz = HeaderRoundTrip(mfile.type, mfile.mz);
+        break;
+      }
+      case 6: {
+        mobj.id = in.I32();
+        f.setId(obj, mobj.id);
+        FUZZ_CHECK(f.getId(obj) == mobj.id);
+        break;
+      }
+      case 7: {
+        // A file of every other type refuses the object and stays empty.
+        const Family& g = families[in.U8() % families.size()];
+        // (A point object goes into a file of any point type.)
+        if (g.shapeType == f.shapeType || (f.kind == Kind::Point && g.kind == Kind::Point)) break;
+        ShpFile* wrong = Shp_Create();
+        FUZZ_CHECK(Shp_New(wrong, other.data(), g.shapeType) == 1);
+        FUZZ_CHECK(f.append(wrong, obj, 0) == 0);
+        FUZZ_CHECK(Shp_GetNumShapes(wrong) == 0);
+        Shp_Destroy(wrong);
+        break;
+      }
+    }
+  }
+  FUZZ_CHECK(Shp_Close(shp) == 1);
+  CheckFiles(baseStr, mfile);
+
+  // Read everything back.
+  FUZZ_CHECK(Shp_Open(shp, base.data(), 3) == 1);
+  FUZZ_CHECK(Shp_GetNumShapes(shp) == static_cast<int32_t>(mfile.records.size()));
+  Bbox box;
+  Shp_GetBoundingBox(shp, &box);
+  if (!mfile.records.empty()) FUZZ_CHECK(SameBox(box, mfile.box));
+  const Bbox mz = HeaderRoundTrip(mfile.type, mfile.mz);
+  double mn, mx;
+  Shp_GetMeasureRange(shp, &mn, &mx);
+  if (!mfile.records.empty()) FUZZ_CHECK(SameBits(mn, mz.xmin) && SameBits(mx, mz.xmax));
+  Shp_GetZCoordRange(shp, &mn, &mx);
+  if (!mfile.records.empty()) FUZZ_CHECK(SameBits(mn, mz.ymin) && SameBits(mx, mz.ymax));
+  void* back = f.create(0);
+  for (size_t i = 0; i < mfile.records.size(); ++i) {
+    FUZZ_CHECK(f.read(shp, static_cast<int32_t>(i + 1), back) == 1);
+    const RecordImage got = Capture(f, back);
+    FUZZ_CHECK(SamePoints(got.points, mfile.records[i].points, f.dims));
+    FUZZ_CHECK(got.numParts == mfile.records[i].numParts && got.partStarts == mfile.records[i].partStarts &&
+               got.partTypes == mfile.records[i].partTypes);
+  }
+  FUZZ_CHECK(f.read(shp, static_cast<int32_t>(mfile.records.size() + 1), back) == 0);
+  FUZZ_CHECK(f.destroy(back) == 1);
+  FUZZ_CHECK(f.destroy(obj) == 1);
+  FUZZ_CHECK(Shp_Destroy(shp) == 1);
+  if (flags & 1) // Files opened while the reserve was empty add a placeholder when they
+  // close, so the reserve can only have grown.
+  FUZZ_CHECK(Shp_FreeFileHandles() >= 3);
+  FUZZ_CHECK(ovrix::Mem_LiveBlocks() == liveBefore);
+  return 0;
+}
