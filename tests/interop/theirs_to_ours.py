@@ -131,6 +131,8 @@ def shapelib_case(kind, variant):
         base = ctx.path("shapelib_" + ic.NAMES[shape_type])
         ic.run(["shpcreate", base, kind + variant])
         records = dress(shape_type, GEOMETRY[ic.FAMILY[shape_type]])
+        if kind == "polygon":  # shpadd writes rings as given: close them
+            records = expected(shape_type, records, 0)
         flag = {"": [], "m": ["-m"], "z": ["-zm"]}[variant]
         for rec in records:
             args = []
@@ -234,24 +236,8 @@ def pyshp_table(ctx):
 
 
 def same_value(what, code, mine, theirs, encoding):
-    """Our text of a field against an independent reader's typed value."""
     text = None if mine is None else mine.decode(encoding)
-    if code == 1002:
-        want = {"T": True, "F": False}.get(text)
-        theirs = None if theirs is None else bool(theirs)
-        ok = want == theirs
-    elif code in (1001, 1004):
-        ok = (text is None and theirs is None) or (text is not None and theirs is not None
-                                                    and float(text) == float(theirs))
-    elif code == 1003:
-        if theirs is not None and hasattr(theirs, "year"):
-            theirs = "%04d%02d%02d" % (theirs.year, theirs.month, theirs.day)
-        elif isinstance(theirs, str):
-            theirs = theirs.replace("/", "").replace("-", "")
-        ok = text == theirs
-    else:
-        ok = (text or "") == (theirs or "").strip()
-    if not ok:
+    if not ic.field_matches(code, text, theirs):
         raise Mismatch("%s: ours %r vs %r" % (what, text, theirs))
 
 
@@ -318,7 +304,8 @@ def check_ogr_file(ctx, base, shape_type):
         raise Mismatch("ours %d records, ogr %d" % (ours["numShapes"], o["numShapes"]))
     copy = appended(ctx, base, shape_type, lambda b: ic.ours_read(ctx, b), "ours")
     after = ic.ogr_read(copy)
-    ic.same_as_ogr(shape_type, ic.ours_read(ctx, copy), after)
+    # OGR's own records may lack measures while ours carry them.
+    ic.same_as_ogr(shape_type, ic.ours_read(ctx, copy), after, mixed_measures=True)
     ic.ogrinfo_clean(copy + ".shp")
 
 
@@ -347,7 +334,9 @@ def check_ogr_table(ctx, base):
     if len(ours["fields"]) != len(o["fields"]):
         raise Mismatch("ours %d fields, ogr %d" % (len(ours["fields"]), len(o["fields"])))
     for f, g in zip(ours["fields"], o["fields"]):
-        if f["name"].decode().lower() != g["name"].lower() or f["width"] != g["width"]:
+        # OGR gives date fields its own display width, 10, for the 8 stored.
+        width = 8 if g["type"] == "Date" else g["width"]
+        if f["name"].decode().lower() != g["name"].lower() or f["width"] != width:
             raise Mismatch("field %r vs ogr %r" % (f, g))
     for k, (mine, theirs) in enumerate(zip(ours["records"], o["attrs"])):
         for i, (v, t) in enumerate(zip(mine["values"], theirs)):
