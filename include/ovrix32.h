@@ -64,7 +64,28 @@ extern "C" {
 
 /* MULTIPATCH_PART_TYPES */
 
-/* TABLE_CONSTANTS */
+/* Field type codes of the Db_ functions; the file stores a letter per field
+ * (C, N, L, D, F, M). Memo fields can be read about but not defined or
+ * laid out. */
+#define DB_CHARACTER 1000
+#define DB_NUMERIC   1001
+#define DB_LOGICAL   1002
+#define DB_DATE      1003
+#define DB_FLOAT     1004
+#define DB_MEMO      1005
+
+/* How a table's file was opened: read-write, or read only because the file
+ * could not be opened for writing (0 while no file was opened). */
+#define DB_READWRITE 8
+#define DB_READONLY  5
+
+/* Table states: what the table's record buffer holds. */
+#define DB_CLOSED     0 /* no file open */
+#define DB_LOADED     1 /* the whole current record */
+#define DB_POSITIONED 2 /* nothing; the next record read reads where the file stands */
+#define DB_PARTIAL    3 /* a piece of the current record; the next record read positions first */
+#define DB_DEFINING   5 /* a new table's fields are being defined */
+#define DB_APPENDING  7 /* records are being appended */
 
 /* ------------------------------------------------------------------------
  * Types
@@ -279,7 +300,131 @@ OVRIX32_API int32_t Shp_PointZGetCoord(ShpPointZ* point, ShpCoordZ* coord);
  * Attribute tables (.dbf)
  * ------------------------------------------------------------------------ */
 
-/* TABLE_FUNCTIONS */
+/* A table is a dBASE file (.dbf) worked on in place: one open stream, one
+ * record buffer, every change written and flushed at once. Values cross the
+ * interface as text: character fields left-aligned and blank-padded, numeric
+ * and float fields right-aligned (a longer value keeps its first characters,
+ * nothing is checked to be a number), logical fields 'T' (from t, T, 1),
+ * 'F' (from f, F, 0) or '?', dates as their first 8 characters (YYYYMMDD).
+ * Numbers count from 1; invalid field or record numbers are refused (0 or
+ * NULL, nothing changed).
+ *
+ * Files that Db_Open refuses (0, the handle left as it was): a first byte
+ * whose low three bits are not 3 or 4, a file that ends inside its 32-byte
+ * header or its field descriptors, a header size below 33 or above 32800,
+ * a record size above 32767 or smaller than 1 + the sum of the field widths
+ * (a larger record size is accepted; the extra bytes are ignored), and a
+ * path longer than 257 characters. A record or field that lies past the end
+ * of the file reads as blanks.
+ *
+ * Db_Open and Db_NewBeginDef on an open table close it first, once the new
+ * file is open; a refused call leaves the table as it was. */
+
+/* New closed table, or NULL when memory runs out. */
+OVRIX32_API DbTable* Db_Create(void);
+/* Closes the table as Db_Close does and frees it; NULL is ignored. */
+OVRIX32_API void Db_Destroy(DbTable* table);
+/* Opens an existing .dbf, read-write if possible, else read only, at record
+ * 1; 0 for a NULL table or path, a table being defined, a file that cannot
+ * be opened or is refused (above), or when memory runs out. */
+OVRIX32_API int32_t Db_Open(DbTable* table, const char* path);
+/* Closes the file without writing anything; 1, or 0 for NULL. Records
+ * appended without Db_AddRecEnd stay in the file but uncounted. */
+OVRIX32_API int32_t Db_Close(DbTable* table);
+
+/* Defining a new table: Db_NewBeginDef creates (or empties) the file;
+ * Db_NewAddField adds one field: name cut to 9 characters (case kept),
+ * type DB_CHARACTER (width 1-254), DB_NUMERIC or DB_FLOAT (width 1-20; the
+ * decimal count is lowered to width - 2, at least 0), DB_LOGICAL (width 1)
+ * or DB_DATE (width 8); widths out of range are brought into it. It refuses
+ * outside a definition, a 257th field, another type, a NULL name and the
+ * field that would make a record (with its deletion flag) longer than 32767
+ * bytes. Db_NewEndDef completes the file and opens it as a table without
+ * records; 0 outside a definition or when the file cannot be opened again
+ * (the table is then closed). */
+OVRIX32_API int32_t Db_NewBeginDef(DbTable* table, const char* path);
+OVRIX32_API int32_t Db_NewAddField(DbTable* table, const char* name, int32_t type, int32_t width, int32_t decimals);
+OVRIX32_API int32_t Db_NewEndDef(DbTable* table);
+
+/* Appending records to an open table: Db_AddRecBegin, then per record any
+ * Db_RecSetField calls and one Db_AddRec (fields not set stay blank), then
+ * Db_AddRecEnd, which writes the record count and the end-of-file byte
+ * (exactly one, right behind the last record; a file that lacks it gets
+ * records right behind its last byte). Db_AddRecBegin refuses a table that is
+ * not open, is read only or is appending already; the others refuse outside
+ * the append phase, and Db_RecSetField also an invalid field, a NULL value,
+ * a date shorter than 8 characters and a memo field. Moving to a record or
+ * Db_SetFieldValue during the append phase first ends it as Db_AddRecEnd
+ * does. */
+OVRIX32_API int32_t Db_AddRecBegin(DbTable* table);
+OVRIX32_API int32_t Db_RecSetField(DbTable* table, int32_t field, const char* value);
+OVRIX32_API int32_t Db_AddRec(DbTable* table);
+OVRIX32_API int32_t Db_AddRecEnd(DbTable* table);
+/* Creates baseName.dbf with one numeric field "id" (width 8) and leaves it
+ * open, without records, for appending one record per shape; 0 for a NULL
+ * argument, an empty base name, one longer than 249 characters or a file
+ * that cannot be created. */
+OVRIX32_API int32_t Shp_CreateShpFAT(const char* baseName, DbTable* table);
+
+/* Number of records, of fields, bytes of field data per record (without the
+ * deletion flag), and the current record number. */
+OVRIX32_API int32_t Db_GetNumRecs(DbTable* table);
+OVRIX32_API int32_t Db_GetNumFields(DbTable* table);
+OVRIX32_API int32_t Db_GetRecLen(DbTable* table);
+OVRIX32_API int32_t Db_GetCurRecNum(DbTable* table);
+/* Makes record n current. GotoRec positions the file at it; SetRecNum only
+ * declares that the file stands at it (after reading a whole record it stands
+ * at the next one, so a front-to-back scan needs no positioning); GetRec
+ * loads it (nothing is read when it is loaded already). 0 for an invalid
+ * record number. */
+OVRIX32_API int32_t Db_GotoRec(DbTable* table, int32_t recordNumber);
+OVRIX32_API int32_t Db_SetRecNum(DbTable* table, int32_t recordNumber);
+OVRIX32_API int32_t Db_GetRec(DbTable* table, int32_t recordNumber);
+/* The value of a field of the current record without leading and trailing
+ * blanks, copied into out (at most 255 characters and a NUL); returns its
+ * length. 0 and out untouched for an invalid field, a table without records
+ * or a blank value. GetFieldValue loads the whole record, ReadField reads
+ * only the field's bytes. */
+OVRIX32_API int32_t Db_GetFieldValue(DbTable* table, int32_t field, char* out);
+OVRIX32_API int32_t Db_ReadField(DbTable* table, int32_t field, char* out);
+/* As Db_GetFieldValue, but returns a pointer to the value inside the table,
+ * valid until the next value call on it, or NULL; stores the length (0 for
+ * NULL) when length is not NULL. */
+OVRIX32_API const char* Db_GetFieldValuePtr(DbTable* table, int32_t field, int32_t* length);
+/* The raw bytes from..to-1 of the current record (byte 1 follows the
+ * deletion flag, the record's last byte may be included), untrimmed and cut
+ * at a NUL, copied into out (at most 255 characters and a NUL); returns the
+ * length. 0 and out untouched for a range outside the record or a table
+ * without records. */
+OVRIX32_API int32_t Db_ReadRecPart(DbTable* table, int32_t from, int32_t to, char* out);
+/* Writes a value into a field of the current record in the file at once;
+ * 1 written, 0 for a read-only table, an invalid field, a table without
+ * records, a NULL value, a date shorter than 8 characters or a failed write.
+ * A memo field is overwritten with zero bytes. */
+OVRIX32_API int32_t Db_SetFieldValue(DbTable* table, int32_t field, const char* value);
+/* 1 when the current record is marked deleted; 0 otherwise and for a table
+ * without records. */
+OVRIX32_API int32_t Db_IsCurRecDeleted(DbTable* table);
+/* Mark the current record deleted or live in the file (and in the loaded
+ * record); 1, or 0 for a read-only table or a table without records. */
+OVRIX32_API int32_t Db_CurRecDelete(DbTable* table);
+OVRIX32_API int32_t Db_CurRecUnDelete(DbTable* table);
+/* Copies the field's name into out (at least 11 bytes); returns its length,
+ * 0 for an invalid field. */
+OVRIX32_API int32_t Db_GetFieldName(DbTable* table, int32_t field, char* out);
+/* The field's type code (DB_CHARACTER ... DB_MEMO; another letter gives its
+ * character code), width and decimal count; 0 for an invalid field. */
+OVRIX32_API int32_t Db_GetFieldType(DbTable* table, int32_t field);
+OVRIX32_API int32_t Db_GetFieldWidth(DbTable* table, int32_t field);
+OVRIX32_API int32_t Db_GetFieldDecimals(DbTable* table, int32_t field);
+/* Upper-cases name in place and returns the number of the field stored
+ * under exactly that name, or 0 (also for a NULL table or name). A name
+ * stored with lower-case letters is never found. */
+OVRIX32_API int32_t Db_GetFieldId(DbTable* table, char* name);
+/* Renames a field in the file and the table: the first 10 characters of
+ * name, upper-cased; 0 for a table being defined or read only, an invalid
+ * field or a NULL name. */
+OVRIX32_API int32_t Db_RenameField(DbTable* table, int32_t field, const char* name);
 
 /* ------------------------------------------------------------------------
  * File-handle reservation
