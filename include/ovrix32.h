@@ -282,13 +282,153 @@ OVRIX32_API int32_t Shp_PointZGetCoord(ShpPointZ* point, ShpCoordZ* coord);
  * Polyline records
  * ------------------------------------------------------------------------ */
 
-/* POLYLINE_FAMILY */
+/* A polyline object holds any number of parts (connected vertex sequences)
+ * and is reused: Read replaces its content by record n; AppendCoord and
+ * NewPart fill it; a successful Append writes it as the next record and
+ * empties it (no vertex, one empty part, id 0; the box keeps the record's
+ * until the next first vertex). ShpLine, ShpLineM and ShpLineZ pass vertices
+ * as ShpCoord, ShpCoordM and ShpCoordZ. Objects are not tied to a file.
+ *  Create          new empty object (M/Z: measures on), or NULL when memory
+ *                  runs out.
+ *  Destroy         1; 0 for NULL.
+ *  Read            reads record n (from 1) of a file of the variant's own type
+ *                  (3, 23, 13) open for reading; 1 read, 0 refused. Refused
+ *                  with the object unchanged: another file type, a file not
+ *                  open for reading, n outside 1 ... Shp_GetNumShapes, an
+ *                  index entry pointing before the first record or past the
+ *                  end of the .shp, or whose length differs from the record
+ *                  header's. Refused with only the id set to n: a record of
+ *                  another type (a Null record, say), counts that are negative
+ *                  or that the record's length cannot hold, memory that runs
+ *                  out. Refused with the object emptied (id n): a file that
+ *                  ends or fails inside the record. Boxes, ranges and part
+ *                  starts are taken as stored; measures are present when the
+ *                  record's length exceeds the length without them.
+ *  Append          appends to a file of the variant's type created with
+ *                  Shp_New or opened in mode 2; first drops an empty last part
+ *                  (also when then refused). M and Z: noMeasures nonzero
+ *                  leaves out the measure block (hasMeasures follows it from
+ *                  the type check on). 0 for another type, a file not open
+ *                  for writing, or a record that would end past 2 GiB; a
+ *                  failed write is not reported.
+ *  AppendCoord     adds a vertex to the current part; 0 when memory runs out.
+ *  NewPart         starts a new part, unless the current one is still empty
+ *                  (then 1, nothing changes); 0 when memory runs out.
+ *  GetCoord        copies vertex n (from 1) out; 0 and nothing copied for n
+ *                  outside 1 ... GetNumCoords. M and Z report m as NO_DATA
+ *                  when the object holds no measures.
+ *  GetPartOffset   0-based start of part n (from 1); PART_INVALID for n below
+ *                  1 or beyond the part list's storage (a part number beyond
+ *                  GetNumParts may still give a stale start).
+ *  GetBoundingBox, GetMeasureRange (NO_DATA twice without measures),
+ *  GetZCoordRange  copy the object's box / ranges; 0 for a NULL argument. */
+OVRIX32_API ShpLine* Shp_LineCreate(void);
+OVRIX32_API int32_t Shp_LineDestroy(ShpLine* line);
+OVRIX32_API int32_t Shp_LineRead(ShpFile* shp, int32_t recordNumber, ShpLine* line);
+OVRIX32_API int32_t Shp_LineAppend(ShpFile* shp, ShpLine* line);
+OVRIX32_API int32_t Shp_LineAppendCoord(ShpLine* line, ShpCoord* coord);
+OVRIX32_API int32_t Shp_LineNewPart(ShpLine* line);
+OVRIX32_API int32_t Shp_LineGetCoord(ShpLine* line, ShpCoord* coord, int32_t vertexNumber);
+OVRIX32_API int32_t Shp_LineGetNumParts(ShpLine* line);
+OVRIX32_API int32_t Shp_LineGetNumCoords(ShpLine* line);
+OVRIX32_API int32_t Shp_LineGetPartOffset(ShpLine* line, int32_t partNumber);
+OVRIX32_API int32_t Shp_LineGetId(ShpLine* line);
+OVRIX32_API void Shp_LineSetId(ShpLine* line, int32_t id);
+OVRIX32_API int32_t Shp_LineGetBoundingBox(ShpLine* line, Bbox* box);
+
+OVRIX32_API ShpLineM* Shp_LineMCreate(void);
+OVRIX32_API int32_t Shp_LineMDestroy(ShpLineM* line);
+OVRIX32_API int32_t Shp_LineMRead(ShpFile* shp, int32_t recordNumber, ShpLineM* line);
+OVRIX32_API int32_t Shp_LineMAppend(ShpFile* shp, ShpLineM* line, int32_t noMeasures);
+OVRIX32_API int32_t Shp_LineMAppendCoord(ShpLineM* line, ShpCoordM* coord);
+OVRIX32_API int32_t Shp_LineMNewPart(ShpLineM* line);
+OVRIX32_API int32_t Shp_LineMGetCoord(ShpLineM* line, ShpCoordM* coord, int32_t vertexNumber);
+OVRIX32_API int32_t Shp_LineMGetNumParts(ShpLineM* line);
+OVRIX32_API int32_t Shp_LineMGetNumCoords(ShpLineM* line);
+OVRIX32_API int32_t Shp_LineMGetPartOffset(ShpLineM* line, int32_t partNumber);
+OVRIX32_API int32_t Shp_LineMGetId(ShpLineM* line);
+OVRIX32_API void Shp_LineMSetId(ShpLineM* line, int32_t id);
+OVRIX32_API int32_t Shp_LineMGetBoundingBox(ShpLineM* line, Bbox* box);
+OVRIX32_API int32_t Shp_LineMGetMeasureRange(ShpLineM* line, double* min, double* max);
+
+OVRIX32_API ShpLineZ* Shp_LineZCreate(void);
+OVRIX32_API int32_t Shp_LineZDestroy(ShpLineZ* line);
+OVRIX32_API int32_t Shp_LineZRead(ShpFile* shp, int32_t recordNumber, ShpLineZ* line);
+OVRIX32_API int32_t Shp_LineZAppend(ShpFile* shp, ShpLineZ* line, int32_t noMeasures);
+OVRIX32_API int32_t Shp_LineZAppendCoord(ShpLineZ* line, ShpCoordZ* coord);
+OVRIX32_API int32_t Shp_LineZNewPart(ShpLineZ* line);
+OVRIX32_API int32_t Shp_LineZGetCoord(ShpLineZ* line, ShpCoordZ* coord, int32_t vertexNumber);
+OVRIX32_API int32_t Shp_LineZGetNumParts(ShpLineZ* line);
+OVRIX32_API int32_t Shp_LineZGetNumCoords(ShpLineZ* line);
+OVRIX32_API int32_t Shp_LineZGetPartOffset(ShpLineZ* line, int32_t partNumber);
+OVRIX32_API int32_t Shp_LineZGetId(ShpLineZ* line);
+OVRIX32_API void Shp_LineZSetId(ShpLineZ* line, int32_t id);
+OVRIX32_API int32_t Shp_LineZGetBoundingBox(ShpLineZ* line, Bbox* box);
+OVRIX32_API int32_t Shp_LineZGetMeasureRange(ShpLineZ* line, double* min, double* max);
+OVRIX32_API int32_t Shp_LineZGetZCoordRange(ShpLineZ* line, double* min, double* max);
 
 /* ------------------------------------------------------------------------
  * Polygon records
  * ------------------------------------------------------------------------ */
 
-/* POLYGON_FAMILY */
+/* Polygon objects are the polyline objects above (Shp_PolygonCreate and
+ * Shp_LineCreate make the same object; each variant's Polygon and Line
+ * functions accept each other's objects), read from and written to files of
+ * type 5, 25 and 15. Every function behaves as its Shp_Line counterpart
+ * except these two, which close rings: a finished ring whose last vertex
+ * differs from its first (x, y, and for M/Z m and z as GetCoord reports them)
+ * gets a copy of its first vertex appended; an empty ring is dropped.
+ *  NewPart   closes the current ring, then starts a new one (on an empty
+ *            current ring: 1, nothing changes); 0 when memory runs out, for
+ *            the closing vertex (no part started) or the new part.
+ *  Append    closes the last ring (also when the append is then refused),
+ *            then appends as Shp_LineAppend does; a closing vertex for which
+ *            memory runs out refuses the append (0, nothing written). After a
+ *            successful PolygonM/Z append the object holds measures again. */
+OVRIX32_API ShpPolygon* Shp_PolygonCreate(void);
+OVRIX32_API int32_t Shp_PolygonDestroy(ShpPolygon* polygon);
+OVRIX32_API int32_t Shp_PolygonRead(ShpFile* shp, int32_t recordNumber, ShpPolygon* polygon);
+OVRIX32_API int32_t Shp_PolygonAppend(ShpFile* shp, ShpPolygon* polygon);
+OVRIX32_API int32_t Shp_PolygonAppendCoord(ShpPolygon* polygon, ShpCoord* coord);
+OVRIX32_API int32_t Shp_PolygonNewPart(ShpPolygon* polygon);
+OVRIX32_API int32_t Shp_PolygonGetCoord(ShpPolygon* polygon, ShpCoord* coord, int32_t vertexNumber);
+OVRIX32_API int32_t Shp_PolygonGetNumParts(ShpPolygon* polygon);
+OVRIX32_API int32_t Shp_PolygonGetNumCoords(ShpPolygon* polygon);
+OVRIX32_API int32_t Shp_PolygonGetPartOffset(ShpPolygon* polygon, int32_t partNumber);
+OVRIX32_API int32_t Shp_PolygonGetId(ShpPolygon* polygon);
+OVRIX32_API void Shp_PolygonSetId(ShpPolygon* polygon, int32_t id);
+OVRIX32_API int32_t Shp_PolygonGetBoundingBox(ShpPolygon* polygon, Bbox* box);
+
+OVRIX32_API ShpPolygonM* Shp_PolygonMCreate(void);
+OVRIX32_API int32_t Shp_PolygonMDestroy(ShpPolygonM* polygon);
+OVRIX32_API int32_t Shp_PolygonMRead(ShpFile* shp, int32_t recordNumber, ShpPolygonM* polygon);
+OVRIX32_API int32_t Shp_PolygonMAppend(ShpFile* shp, ShpPolygonM* polygon, int32_t noMeasures);
+OVRIX32_API int32_t Shp_PolygonMAppendCoord(ShpPolygonM* polygon, ShpCoordM* coord);
+OVRIX32_API int32_t Shp_PolygonMNewPart(ShpPolygonM* polygon);
+OVRIX32_API int32_t Shp_PolygonMGetCoord(ShpPolygonM* polygon, ShpCoordM* coord, int32_t vertexNumber);
+OVRIX32_API int32_t Shp_PolygonMGetNumParts(ShpPolygonM* polygon);
+OVRIX32_API int32_t Shp_PolygonMGetNumCoords(ShpPolygonM* polygon);
+OVRIX32_API int32_t Shp_PolygonMGetPartOffset(ShpPolygonM* polygon, int32_t partNumber);
+OVRIX32_API int32_t Shp_PolygonMGetId(ShpPolygonM* polygon);
+OVRIX32_API void Shp_PolygonMSetId(ShpPolygonM* polygon, int32_t id);
+OVRIX32_API int32_t Shp_PolygonMGetBoundingBox(ShpPolygonM* polygon, Bbox* box);
+OVRIX32_API int32_t Shp_PolygonMGetMeasureRange(ShpPolygonM* polygon, double* min, double* max);
+
+OVRIX32_API ShpPolygonZ* Shp_PolygonZCreate(void);
+OVRIX32_API int32_t Shp_PolygonZDestroy(ShpPolygonZ* polygon);
+OVRIX32_API int32_t Shp_PolygonZRead(ShpFile* shp, int32_t recordNumber, ShpPolygonZ* polygon);
+OVRIX32_API int32_t Shp_PolygonZAppend(ShpFile* shp, ShpPolygonZ* polygon, int32_t noMeasures);
+OVRIX32_API int32_t Shp_PolygonZAppendCoord(ShpPolygonZ* polygon, ShpCoordZ* coord);
+OVRIX32_API int32_t Shp_PolygonZNewPart(ShpPolygonZ* polygon);
+OVRIX32_API int32_t Shp_PolygonZGetCoord(ShpPolygonZ* polygon, ShpCoordZ* coord, int32_t vertexNumber);
+OVRIX32_API int32_t Shp_PolygonZGetNumParts(ShpPolygonZ* polygon);
+OVRIX32_API int32_t Shp_PolygonZGetNumCoords(ShpPolygonZ* polygon);
+OVRIX32_API int32_t Shp_PolygonZGetPartOffset(ShpPolygonZ* polygon, int32_t partNumber);
+OVRIX32_API int32_t Shp_PolygonZGetId(ShpPolygonZ* polygon);
+OVRIX32_API void Shp_PolygonZSetId(ShpPolygonZ* polygon, int32_t id);
+OVRIX32_API int32_t Shp_PolygonZGetBoundingBox(ShpPolygonZ* polygon, Bbox* box);
+OVRIX32_API int32_t Shp_PolygonZGetMeasureRange(ShpPolygonZ* polygon, double* min, double* max);
+OVRIX32_API int32_t Shp_PolygonZGetZCoordRange(ShpPolygonZ* polygon, double* min, double* max);
 
 /* ------------------------------------------------------------------------
  * MultiPatch records

@@ -189,6 +189,7 @@ int32_t ShpFile_Open(ShpFile* shp, char* baseName, int32_t mode) {
     ShpFile_Close(shp);
     return 0;
   }
+  if (mode == MODE_READ) shp->shpFileBytes = StreamSize(shp->shpStream);
   return 1;
 }
 
@@ -213,6 +214,7 @@ int32_t ShpFile_Close(ShpFile* shp) {
   shp->headerDirty = 0;
   shp->recordCount = 0;
   shp->bbox = kEmptyBox;
+  shp->shpFileBytes = 0;
   return 1;
 }
 

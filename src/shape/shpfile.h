@@ -21,6 +21,10 @@ struct ShpFile {
   int32_t version;
   int32_t shpLenWords;     // file lengths in 16-bit words
   int32_t shxLenWords;
+  // Size of the main file in bytes, taken once when the pair is opened for
+  // reading (-1 when it could not be found, 0 when not open for reading).
+  // Record readers check every record against it instead of seeking.
+  int64_t shpFileBytes;
 };
 
 namespace ovrix {

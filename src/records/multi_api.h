@@ -1,0 +1,48 @@
+// Building blocks for the exported functions of the multi-coordinate record
+// families. Each macro defines a group of extern "C" functions named
+// Shp_<V><Operation> that forward to the engine in multi_record.h with the
+// variant description VARIANT; a family's *_api.cpp combines the groups it
+// exports and adds its own NewPart / Append. Use inside extern "C" { }.
+#pragma once
+
+#include "ovrix32.h"
+#include "records/multi_record.h"
+
+// Create (without arguments) and Destroy.
+#define OVRIX_MULTI_LIFETIME(V, OBJ, VARIANT)                                        \
+  OVRIX32_API OBJ* Shp_##V##Create(void) { return ovrix::MultiRecord_Create(VARIANT); } \
+  OVRIX32_API int32_t Shp_##V##Destroy(OBJ* o) { return ovrix::MultiRecord_Destroy(o); }
+
+// Read, points, id and bounding box.
+#define OVRIX_MULTI_CORE(V, OBJ, COORD, VARIANT)                                                        \
+  OVRIX32_API int32_t Shp_##V##Read(ShpFile* shp, int32_t n, OBJ* o) {                                  \
+    return ovrix::MultiRecord_Read(shp, n, o, VARIANT);                                                 \
+  }                                                                                                     \
+  OVRIX32_API int32_t Shp_##V##AppendCoord(OBJ* o, COORD* c) {                                          \
+    return ovrix::MultiRecord_AppendCoord(o, VARIANT, ovrix::MultiVertex_From(*c));                     \
+  }                                                                                                     \
+  OVRIX32_API int32_t Shp_##V##GetCoord(OBJ* o, COORD* c, int32_t number) {                             \
+    ovrix::MultiVertex v;                                                                               \
+    if (!ovrix::MultiRecord_GetCoord(o, VARIANT, number, &v)) return 0;                                 \
+    ovrix::MultiVertex_To(v, c);                                                                        \
+    return 1;                                                                                           \
+  }                                                                                                     \
+  OVRIX32_API int32_t Shp_##V##GetNumCoords(OBJ* o) { return o->numCoords; }                            \
+  OVRIX32_API int32_t Shp_##V##GetId(OBJ* o) { return o->id; }                                          \
+  OVRIX32_API void Shp_##V##SetId(OBJ* o, int32_t id) { o->id = id; }                                   \
+  OVRIX32_API int32_t Shp_##V##GetBoundingBox(OBJ* o, Bbox* box) { return ovrix::MultiRecord_GetBoundingBox(o, box); }
+
+// Part count and part starts.
+#define OVRIX_MULTI_PARTS(V, OBJ)                                      \
+  OVRIX32_API int32_t Shp_##V##GetNumParts(OBJ* o) { return o->numParts; } \
+  OVRIX32_API int32_t Shp_##V##GetPartOffset(OBJ* o, int32_t part) { return ovrix::MultiRecord_GetPartOffset(o, part); }
+
+#define OVRIX_MULTI_MEASURE_RANGE(V, OBJ)                                      \
+  OVRIX32_API int32_t Shp_##V##GetMeasureRange(OBJ* o, double* min, double* max) { \
+    return ovrix::MultiRecord_GetMeasureRange(o, min, max);                        \
+  }
+
+#define OVRIX_MULTI_Z_RANGE(V, OBJ)                                            \
+  OVRIX32_API int32_t Shp_##V##GetZCoordRange(OBJ* o, double* min, double* max) { \
+    return ovrix::MultiRecord_GetZCoordRange(o, min, max);                         \
+  }
