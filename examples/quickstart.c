@@ -1,9 +1,11 @@
-/* Quick start: writes a small point file with the library and reads it back.
+/* Quick start: writes a small point file and a small polygon file with its
+ * attribute table, then reads all of them back.
  *
  *   quickstart [directory]
  *
- * The files are written as <directory>/cities.shp and cities.shx (the
- * current directory by default). */
+ * The files are written as <directory>/cities.shp and cities.shx, and
+ * <directory>/parcels.shp, parcels.shx and parcels.dbf (the current
+ * directory by default). */
 #include <stdio.h>
 #include <string.h>
 
@@ -19,9 +21,40 @@ static const struct {
     {"Valletta", 14.514, 35.899, 56.0, 0.006},
 };
 
-int main(int argc, char** argv) {
+/* The parcels' table: two fields of every type that can be defined. */
+static const struct {
+  const char* name;
+  int32_t type, width, decimals;
+} kFields[] = {
+    {"NAME", DB_CHARACTER, 20, 0}, {"OWNER", DB_CHARACTER, 12, 0}, {"AREA", DB_NUMERIC, 10, 2},
+    {"ROOMS", DB_NUMERIC, 3, 0},   {"LEVY", DB_FLOAT, 12, 4},      {"SLOPE", DB_FLOAT, 8, 3},
+    {"BUILT", DB_LOGICAL, 1, 0},   {"LISTED", DB_LOGICAL, 1, 0},   {"SINCE", DB_DATE, 8, 0},
+    {"SURVEYED", DB_DATE, 8, 0},
+};
+#define NUM_FIELDS ((int)(sizeof kFields / sizeof kFields[0]))
+
+/* One polygon per parcel. Rings are given without repeating their first
+ * vertex: the library closes them. A ring of -1 vertices ends the list. */
+static const struct {
+  const char* values[NUM_FIELDS];
+  int rings[3];           /* vertices per ring */
+  double xy[16][2];
+} kParcels[] = {
+    {{"Harbour Yard", "city", "1600.00", "0", "12.5000", "0.010", "F", "F", "19870301", "20230915"},
+     {4, -1},
+     {{0, 0}, {0, 40}, {40, 40}, {40, 0}}},
+    {{"Mill House", "K. Amsel", "962.50", "7", "431.2500", "0.125", "T", "T", "17920611", "20240102"},
+     {4, 4, -1},
+     {{50, 0}, {50, 35}, {85, 35}, {85, 0}, {60, 10}, {75, 10}, {75, 20}, {60, 20}}},
+    {{"Orchard", "", "750", "", "", "-0.040", "?", "F", "20010520", "20240102"},
+     {3, -1},
+     {{0, 50}, {30, 100}, {60, 50}}},
+};
+#define NUM_PARCELS ((int)(sizeof kParcels / sizeof kParcels[0]))
+
+static int points(const char* dir) {
   char base[512];
-  snprintf(base, sizeof base, "%s/cities", argc > 1 ? argv[1] : ".");
+  snprintf(base, sizeof base, "%s/cities", dir);
   int n = (int)(sizeof kCities / sizeof kCities[0]);
 
   /* Write: a PointZ file, with the population as the measure. */
@@ -71,5 +104,106 @@ int main(int argc, char** argv) {
   }
   Shp_PointZDestroy(point);
   Shp_Destroy(shp);
+  return failures;
+}
+
+/* Writes parcels.shp/.shx and parcels.dbf, one table record per polygon. */
+static int write_parcels(const char* base) {
+  char path[520];
+  snprintf(path, sizeof path, "%s.dbf", base);
+  ShpFile* shp = Shp_Create();
+  ShpPolygon* polygon = Shp_PolygonCreate();
+  DbTable* table = Db_Create();
+  int failures = 0;
+  if (shp == NULL || polygon == NULL || table == NULL || !Shp_New(shp, (char*)base, SHP_POLYGON) ||
+      !Db_NewBeginDef(table, path)) {
+    fprintf(stderr, "cannot create %s.shp or %s\n", base, path);
+    return 1;
+  }
+  for (int f = 0; f < NUM_FIELDS; ++f)
+    if (!Db_NewAddField(table, kFields[f].name, kFields[f].type, kFields[f].width, kFields[f].decimals)) ++failures;
+  if (!Db_NewEndDef(table) || !Db_AddRecBegin(table)) ++failures;
+
+  for (int p = 0; p < NUM_PARCELS; ++p) {
+    int v = 0;
+    for (int r = 0; kParcels[p].rings[r] > 0; ++r) {
+      if (r > 0) Shp_PolygonNewPart(polygon);
+      for (int k = 0; k < kParcels[p].rings[r]; ++k, ++v) {
+        ShpCoord c;
+        Shp_SetCoord(&c, kParcels[p].xy[v][0], kParcels[p].xy[v][1]);
+        Shp_PolygonAppendCoord(polygon, &c);
+      }
+    }
+    if (!Shp_PolygonAppend(shp, polygon)) ++failures;
+    for (int f = 0; f < NUM_FIELDS; ++f)
+      if (!Db_RecSetField(table, f + 1, kParcels[p].values[f])) ++failures;
+    if (!Db_AddRec(table)) ++failures;
+  }
+  if (!Db_AddRecEnd(table)) ++failures;
+  Db_Destroy(table);
+  Shp_PolygonDestroy(polygon);
+  Shp_Destroy(shp);
+  return failures;
+}
+
+/* Reads both files back: the rings of each polygon and its table record. */
+static int read_parcels(const char* base) {
+  char path[520];
+  snprintf(path, sizeof path, "%s.dbf", base);
+  ShpFile* shp = Shp_Create();
+  ShpPolygon* polygon = Shp_PolygonCreate();
+  DbTable* table = Db_Create();
+  if (shp == NULL || polygon == NULL || table == NULL || !Shp_Open(shp, (char*)base, 3) || !Db_Open(table, path)) {
+    fprintf(stderr, "cannot open %s.shp or %s\n", base, path);
+    return 1;
+  }
+  int failures = 0;
+  printf("%s.shp: %d polygons; %s: %d records of %d bytes\n", base, (int)Shp_GetNumShapes(shp), path,
+         (int)Db_GetNumRecs(table), (int)Db_GetRecLen(table));
+  if (Shp_GetNumShapes(shp) != NUM_PARCELS || Db_GetNumRecs(table) != NUM_PARCELS) ++failures;
+  char name[16];
+  for (int f = 1; f <= Db_GetNumFields(table); ++f) {
+    Db_GetFieldName(table, f, name);
+    printf("  field %d: %-8s type %d width %d decimals %d\n", f, name, (int)Db_GetFieldType(table, f),
+           (int)Db_GetFieldWidth(table, f), (int)Db_GetFieldDecimals(table, f));
+  }
+  for (int p = 1; p <= Shp_GetNumShapes(shp); ++p) {
+    if (!Shp_PolygonRead(shp, p, polygon)) {
+      fprintf(stderr, "polygon %d unreadable\n", p);
+      ++failures;
+      continue;
+    }
+    Bbox box;
+    Shp_PolygonGetBoundingBox(polygon, &box);
+    printf("  polygon %d: %d rings, %d vertices, box %.0f,%.0f .. %.0f,%.0f\n", p,
+           (int)Shp_PolygonGetNumParts(polygon), (int)Shp_PolygonGetNumCoords(polygon), box.xmin, box.ymin,
+           box.xmax, box.ymax);
+    /* The table is read front to back: each record read leaves the file at
+     * the next one, so Db_SetRecNum only has to say which one that is. */
+    Db_SetRecNum(table, p);
+    for (int f = 1; f <= NUM_FIELDS && p <= NUM_PARCELS; ++f) {
+      char value[256] = "";
+      Db_GetFieldValue(table, f, value);
+      Db_GetFieldName(table, f, name);
+      printf("    %-8s '%s'\n", name, value);
+      /* Logical fields store 'T', 'F' or '?'; everything else reads back as
+       * it was given, without blanks. */
+      if (strcmp(value, kParcels[p - 1].values[f - 1]) != 0) ++failures;
+    }
+  }
+  Db_Destroy(table);
+  Shp_PolygonDestroy(polygon);
+  Shp_Destroy(shp);
+  return failures;
+}
+
+int main(int argc, char** argv) {
+  const char* dir = argc > 1 ? argv[1] : ".";
+  char base[512];
+  snprintf(base, sizeof base, "%s/parcels", dir);
+  int failures = points(dir);
+  failures += write_parcels(base);
+  failures += read_parcels(base);
+  if (failures != 0) fprintf(stderr, "%d values did not read back as written\n", failures);
   return failures == 0 ? 0 : 1;
 }
