@@ -17,6 +17,7 @@
 
 #include "ovrix32.h"
 #include "platform/handle_reserve.h"
+#include "short_name.h"
 #include "test_util.h"
 
 extern char** environ;
@@ -154,30 +155,33 @@ TEST_F(BridgeTest, HelperRenamesOnlyOntoAFreeName) {
   EXPECT_EQ(RunHelper("xyz"), 1);
 }
 
-TEST_F(BridgeTest, HelperGivesUniqueShortNamesAndWithdrawsItsAnswer) {
-  for (const char* name : {"readme.txt", "Long File Name.txt", "Long File Nombre.txt", "longfi~1.txt",
-                           ".profile", "archive.tar.gz", "x+y.c"})
-    PutText(Path(name), "");
-  auto answerFor = [&](const std::string& name) {
-    EXPECT_EQ(RunHelper("trn" + Path(name)), 0) << name;
-    return Text(AnswerPath());
-  };
-  auto expected = [&](const std::string& shortName, const std::string& name) {
-    return shortName + "*" + Canonical(Path(name)) + "\n";
-  };
-  EXPECT_EQ(answerFor("readme.txt"), expected("readme.txt", "readme.txt"));
-  // longfi~1.txt holds the first alias already; the others follow in name order.
-  EXPECT_EQ(answerFor("Long File Nombre.txt"), expected("LONGFI~3.TXT", "Long File Nombre.txt"));
-  EXPECT_EQ(answerFor("Long File Name.txt"), expected("LONGFI~2.TXT", "Long File Name.txt"));
-  EXPECT_EQ(answerFor(".profile"), expected("PROFIL~1", ".profile"));
-  EXPECT_EQ(answerFor("archive.tar.gz"), expected("ARCHIV~1.GZ", "archive.tar.gz"));
-  EXPECT_EQ(answerFor("x+y.c"), expected("X_Y~1.C", "x+y.c"));
+TEST_F(BridgeTest, HelperAnswersOnlyWhatFitsOneTitleAndWithdrawsItsAnswer) {
+  PutText(Path("a"), "");
+  EXPECT_EQ(RunHelper("trn" + Path("a")), 0);
   EXPECT_TRUE(WaitFor([&] { return !FileExists(AnswerPath()); }));
-
   EXPECT_EQ(RunHelper("trn" + Path("missing")), 2);
   PutText(Path("two\nlines"), "");
   EXPECT_EQ(RunHelper("trn" + Path("two\nlines")), 4);
+  std::string deep = Path(std::string(250, 'd'));
+  ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  PutText(deep + "/" + std::string(250, 'f'), "");
+  EXPECT_EQ(RunHelper("trn" + deep + "/" + std::string(250, 'f')), 4);
   EXPECT_FALSE(FileExists(AnswerPath()));
+}
+
+TEST_F(BridgeTest, ShortNamesAreOwnNamesOrAliasesUniqueInTheDirectory) {
+  for (const char* name : {"readme.txt", "Long File Name.txt", "Long File Nombre.txt", "longfi~1.txt",
+                           ".profile", "archive.tar.gz", "x+y.c", "toolong.text"})
+    PutText(Path(name), "");
+  EXPECT_EQ(velqlfn::ShortName(dir_, "readme.txt"), "readme.txt");
+  // longfi~1.txt holds the first alias already; the others follow in name order.
+  EXPECT_EQ(velqlfn::ShortName(dir_, "Long File Nombre.txt"), "LONGFI~3.TXT");
+  EXPECT_EQ(velqlfn::ShortName(dir_, "Long File Name.txt"), "LONGFI~2.TXT");
+  EXPECT_EQ(velqlfn::ShortName(dir_, ".profile"), "PROFIL~1");
+  EXPECT_EQ(velqlfn::ShortName(dir_, "archive.tar.gz"), "ARCHIV~1.GZ");
+  EXPECT_EQ(velqlfn::ShortName(dir_, "x+y.c"), "X_Y~1.C");
+  EXPECT_EQ(velqlfn::ShortName(dir_, "toolong.text"), "TOOLON~1.TEX");
+  EXPECT_EQ(velqlfn::ShortName(Path("absent"), "Long File Name.txt"), "LONGFI~1.TXT");
 }
 
 // --- without a helper ------------------------------------------------------

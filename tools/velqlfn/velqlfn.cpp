@@ -1,6 +1,5 @@
 // velqlfn: renames files and translates file names for the ovrix32 library,
 // which starts it with one argument and does not wait for it.
-#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
@@ -8,19 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <map>
-#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/bridge.h"
 #include "platform/platform.h"
+#include "short_name.h"
 
 namespace {
 
@@ -76,90 +71,6 @@ int Rename(std::string_view spec) {
 
 // --- trn --------------------------------------------------------------------
 
-bool IsShortNameChar(unsigned char c) {
-  return c < 0x80 && (std::isalnum(c) || std::strchr("!#$%&'()-@^_`{}~", c) != nullptr);
-}
-
-// An 8.3 name: 1 to 8 characters, optionally a dot and 1 to 3 more.
-bool FitsShortForm(std::string_view name) {
-  std::size_t dot = name.find('.');
-  std::string_view base = name.substr(0, dot);
-  std::string_view ext = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-  if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
-  if (dot != std::string_view::npos && ext.empty()) return false;
-  auto ok = [](std::string_view part) { return std::all_of(part.begin(), part.end(), IsShortNameChar); };
-  return ok(base) && ok(ext);
-}
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-// The stem and extension from which a name's alias is made: leading dots,
-// blanks and inner dots dropped, other characters that 8.3 names cannot
-// hold turned into '_', upper case, the extension cut to 3 characters.
-struct AliasParts {
-  std::string stem;
-  std::string ext;
-};
-
-AliasParts AliasPartsOf(std::string_view name) {
-  name.remove_prefix(std::min(name.find_first_not_of('.'), name.size()));
-  std::size_t dot = name.rfind('.');
-  auto clean = [](std::string_view part) {
-    std::string out;
-    for (unsigned char c : part) {
-      if (c == ' ' || c == '.') continue;
-      out.push_back(IsShortNameChar(c) ? static_cast<char>(std::toupper(c)) : '_');
-    }
-    return out;
-  };
-  AliasParts parts{clean(name.substr(0, dot)), dot == std::string_view::npos ? "" : clean(name.substr(dot + 1))};
-  if (parts.stem.empty()) parts.stem = "_";
-  if (parts.ext.size() > 3) parts.ext.resize(3);
-  return parts;
-}
-
-std::string Alias(const AliasParts& parts, int number) {
-  std::string tail = "~" + std::to_string(number);
-  std::string alias = parts.stem.substr(0, 8 - tail.size()) + tail;
-  return parts.ext.empty() ? alias : alias + "." + parts.ext;
-}
-
-// The 8.3 name of `name` in directory `dir`. The names of the directory that
-// do not fit get aliases in byte order of their names, each the lowest
-// NAME~n.EXT that no name before it and no name of the directory holds
-// already, so that aliases are unique within the directory.
-std::string ShortName(const std::string& dir, const std::string& name) {
-  if (FitsShortForm(name)) return name;
-  std::set<std::string> taken;
-  std::vector<std::string> needAlias{name};
-  if (DIR* d = opendir(dir.c_str())) {
-    while (const dirent* entry = readdir(d)) {
-      std::string other = entry->d_name;
-      if (FitsShortForm(other))
-        taken.insert(Upper(other));
-      else if (other != name && other != "." && other != "..")
-        needAlias.push_back(std::move(other));
-    }
-    closedir(d);
-  }
-  std::sort(needAlias.begin(), needAlias.end());
-  std::map<std::string, int> nextNumber;  // per stem prefix and extension
-  for (const std::string& other : needAlias) {
-    AliasParts parts = AliasPartsOf(other);
-    int& number = nextNumber[parts.stem.substr(0, 6) + "." + parts.ext];
-    std::string alias;
-    do alias = Alias(parts, ++number);
-    while (taken.count(alias) != 0);
-    if (other == name) return alias;
-    taken.insert(alias);
-  }
-  return Alias(AliasPartsOf(name), 1);  // not reached: `name` is in the list
-}
-
 // Withdraws the answer after its life, unless a newer one has replaced it.
 // Runs in a child so that the caller of velqlfn learns the exit code at
 // once; it lets go of the caller's standard streams first.
@@ -189,7 +100,7 @@ int Translate(std::string_view nameArg) {
   std::string longName = canonical;
   std::size_t slash = longName.rfind('/');
   std::string dir = slash == 0 ? "/" : longName.substr(0, slash);
-  std::string shortName = longName == "/" ? "/" : ShortName(dir, longName.substr(slash + 1));
+  std::string shortName = longName == "/" ? "/" : velqlfn::ShortName(dir, longName.substr(slash + 1));
   std::string answer = shortName + "*" + longName;
   if (answer.size() > static_cast<std::size_t>(ovrix::kBridgeAnswerMax) ||
       answer.find('\n') != std::string::npos) {
