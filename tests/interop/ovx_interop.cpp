@@ -237,21 +237,30 @@ void FromC(const ShpCoord& c, Pt& p) { p = {c.x, c.y, 0, 0}; }
 void FromC(const ShpCoordM& c, Pt& p) { p = {c.x, c.y, c.m, 0}; }
 void FromC(const ShpCoordZ& c, Pt& p) { p = {c.x, c.y, c.m, c.z}; }
 
+// The slots that every family fills the same way.
+#define OVX_CREATE_DESTROY_READ(V, OBJ)                                                          \
+  [](int32_t) -> void* { return Shp_##V##Create(); },                                            \
+      [](void* o) { Shp_##V##Destroy(static_cast<OBJ*>(o)); },                                   \
+      [](ShpFile* f, int32_t n, void* o) { return Shp_##V##Read(f, n, static_cast<OBJ*>(o)); }
+#define OVX_APPEND_COORD(V, OBJ, COORD)                                                          \
+  [](void* o, const Pt& p) {                                                                     \
+    COORD c;                                                                                     \
+    ToC(p, &c);                                                                                  \
+    return Shp_##V##AppendCoord(static_cast<OBJ*>(o), &c);                                       \
+  }
+
 // Point family: one coordinate per record, no box of its own.
 #define OVX_POINT_FAMILY(V, OBJ, COORD)                                                          \
   Family{#V,                                                                                     \
-         [](int32_t) -> void* { return Shp_##V##Create(); },                                     \
-         [](void* o) { Shp_##V##Destroy(static_cast<OBJ*>(o)); },                                \
-         [](ShpFile* f, int32_t n, void* o) { return Shp_##V##Read(f, n, static_cast<OBJ*>(o)); }, \
+         OVX_CREATE_DESTROY_READ(V, OBJ),                                                        \
          [](ShpFile* f, void* o, int32_t) { return Shp_##V##Append(f, static_cast<OBJ*>(o)); },   \
-         [](void* o, const Pt& p) {                                                              \
-           COORD c;                                                                              \
-           ToC(p, &c);                                                                           \
-           return Shp_##V##AppendCoord(static_cast<OBJ*>(o), &c);                                \
+         OVX_APPEND_COORD(V, OBJ, COORD),                                                        \
+         nullptr,                                                                                \
+         nullptr,                                                                                \
+         [](void*, ReadBack& r) {                                                                \
+           r.starts = {0};                                                                       \
+           r.pts.resize(1);                                                                      \
          },                                                                                      \
-         nullptr,                                                                                \
-         nullptr,                                                                                \
-         [](void*, ReadBack& r) { r.starts = {0}; r.pts.resize(1); },                            \
          [](void* o, int32_t, Pt& p) {                                                           \
            COORD c;                                                                              \
            int32_t ok = Shp_##V##GetCoord(static_cast<OBJ*>(o), &c);                             \
@@ -279,45 +288,23 @@ void FromC(const ShpCoordZ& c, Pt& p) { p = {c.x, c.y, c.m, c.z}; }
   Shp_##V##GetMeasureRange(static_cast<OBJ*>(o), &r.mmin, &r.mmax);     \
   Shp_##V##GetZCoordRange(static_cast<OBJ*>(o), &r.zmin, &r.zmax);
 
-#define OVX_PARTED_FAMILY(V, OBJ, COORD, APPEND, DIM)                                            \
-  Family{#V,                                                                                     \
-         [](int32_t) -> void* { return Shp_##V##Create(); },                                     \
-         [](void* o) { Shp_##V##Destroy(static_cast<OBJ*>(o)); },                                \
-         [](ShpFile* f, int32_t n, void* o) { return Shp_##V##Read(f, n, static_cast<OBJ*>(o)); }, \
-         APPEND(V, OBJ),                                                                         \
-         [](void* o, const Pt& p) {                                                              \
-           COORD c;                                                                              \
-           ToC(p, &c);                                                                           \
-           return Shp_##V##AppendCoord(static_cast<OBJ*>(o), &c);                                \
-         },                                                                                      \
-         [](void* o, int32_t) { return Shp_##V##NewPart(static_cast<OBJ*>(o)); },                \
-         nullptr,                                                                                \
-         [](void* o, ReadBack& r) {                                                              \
-           int32_t np = Shp_##V##GetNumParts(static_cast<OBJ*>(o));                              \
-           for (int32_t k = 1; k <= np; ++k)                                                     \
-             r.starts.push_back(Shp_##V##GetPartOffset(static_cast<OBJ*>(o), k));                \
-           r.pts.resize(static_cast<size_t>(Shp_##V##GetNumCoords(static_cast<OBJ*>(o))));       \
-           Shp_##V##GetBoundingBox(static_cast<OBJ*>(o), &r.box);                                \
-           r.hasBox = true;                                                                      \
-           OVX_RANGES_##DIM(V, OBJ, r)                                                           \
-         },                                                                                      \
-         OVX_GETCOORD(V, OBJ, COORD)}
+// Parts: Polyline and Polygon records have them, MultiPoint records are one.
+#define OVX_NEWPART_PARTED(V, OBJ) [](void* o, int32_t) { return Shp_##V##NewPart(static_cast<OBJ*>(o)); }
+#define OVX_NEWPART_SINGLE(V, OBJ) nullptr
+#define OVX_STARTS_PARTED(V, OBJ, r)                                    \
+  for (int32_t k = 1, np = Shp_##V##GetNumParts(static_cast<OBJ*>(o)); k <= np; ++k) \
+    r.starts.push_back(Shp_##V##GetPartOffset(static_cast<OBJ*>(o), k));
+#define OVX_STARTS_SINGLE(V, OBJ, r) r.starts = {0};
 
-#define OVX_MULTIPOINT_FAMILY(V, OBJ, COORD, APPEND, DIM)                                        \
+#define OVX_MULTI_FAMILY(V, OBJ, COORD, APPEND, DIM, PARTS)                                      \
   Family{#V,                                                                                     \
-         [](int32_t) -> void* { return Shp_##V##Create(); },                                     \
-         [](void* o) { Shp_##V##Destroy(static_cast<OBJ*>(o)); },                                \
-         [](ShpFile* f, int32_t n, void* o) { return Shp_##V##Read(f, n, static_cast<OBJ*>(o)); }, \
+         OVX_CREATE_DESTROY_READ(V, OBJ),                                                        \
          APPEND(V, OBJ),                                                                         \
-         [](void* o, const Pt& p) {                                                              \
-           COORD c;                                                                              \
-           ToC(p, &c);                                                                           \
-           return Shp_##V##AppendCoord(static_cast<OBJ*>(o), &c);                                \
-         },                                                                                      \
-         nullptr,                                                                                \
+         OVX_APPEND_COORD(V, OBJ, COORD),                                                        \
+         OVX_NEWPART_##PARTS(V, OBJ),                                                            \
          nullptr,                                                                                \
          [](void* o, ReadBack& r) {                                                              \
-           r.starts = {0};                                                                       \
+           OVX_STARTS_##PARTS(V, OBJ, r)                                                         \
            r.pts.resize(static_cast<size_t>(Shp_##V##GetNumCoords(static_cast<OBJ*>(o))));       \
            Shp_##V##GetBoundingBox(static_cast<OBJ*>(o), &r.box);                                \
            r.hasBox = true;                                                                      \
@@ -336,43 +323,43 @@ const Family* FamilyFor(int32_t t) {
     case SHP_POINTZ: return &pointZ;
 #ifdef OVX_HAVE_MULTIPOINT
     case SHP_MULTIPOINT: {
-      static const Family f = OVX_MULTIPOINT_FAMILY(MultiPoint, ShpMultiPoint, ShpCoord, OVX_APPEND_PLAIN, XY);
+      static const Family f = OVX_MULTI_FAMILY(MultiPoint, ShpMultiPoint, ShpCoord, OVX_APPEND_PLAIN, XY, SINGLE);
       return &f;
     }
     case SHP_MULTIPOINTM: {
-      static const Family f = OVX_MULTIPOINT_FAMILY(MultiPointM, ShpMultiPointM, ShpCoordM, OVX_APPEND_NM, XYM);
+      static const Family f = OVX_MULTI_FAMILY(MultiPointM, ShpMultiPointM, ShpCoordM, OVX_APPEND_NM, XYM, SINGLE);
       return &f;
     }
     case SHP_MULTIPOINTZ: {
-      static const Family f = OVX_MULTIPOINT_FAMILY(MultiPointZ, ShpMultiPointZ, ShpCoordZ, OVX_APPEND_NM, XYZM);
+      static const Family f = OVX_MULTI_FAMILY(MultiPointZ, ShpMultiPointZ, ShpCoordZ, OVX_APPEND_NM, XYZM, SINGLE);
       return &f;
     }
 #endif
 #ifdef OVX_HAVE_POLYLINE
     case SHP_POLYLINE: {
-      static const Family f = OVX_PARTED_FAMILY(Line, ShpLine, ShpCoord, OVX_APPEND_PLAIN, XY);
+      static const Family f = OVX_MULTI_FAMILY(Line, ShpLine, ShpCoord, OVX_APPEND_PLAIN, XY, PARTED);
       return &f;
     }
     case SHP_POLYLINEM: {
-      static const Family f = OVX_PARTED_FAMILY(LineM, ShpLineM, ShpCoordM, OVX_APPEND_NM, XYM);
+      static const Family f = OVX_MULTI_FAMILY(LineM, ShpLineM, ShpCoordM, OVX_APPEND_NM, XYM, PARTED);
       return &f;
     }
     case SHP_POLYLINEZ: {
-      static const Family f = OVX_PARTED_FAMILY(LineZ, ShpLineZ, ShpCoordZ, OVX_APPEND_NM, XYZM);
+      static const Family f = OVX_MULTI_FAMILY(LineZ, ShpLineZ, ShpCoordZ, OVX_APPEND_NM, XYZM, PARTED);
       return &f;
     }
 #endif
 #ifdef OVX_HAVE_POLYGON
     case SHP_POLYGON: {
-      static const Family f = OVX_PARTED_FAMILY(Polygon, ShpPolygon, ShpCoord, OVX_APPEND_PLAIN, XY);
+      static const Family f = OVX_MULTI_FAMILY(Polygon, ShpPolygon, ShpCoord, OVX_APPEND_PLAIN, XY, PARTED);
       return &f;
     }
     case SHP_POLYGONM: {
-      static const Family f = OVX_PARTED_FAMILY(PolygonM, ShpPolygonM, ShpCoordM, OVX_APPEND_NM, XYM);
+      static const Family f = OVX_MULTI_FAMILY(PolygonM, ShpPolygonM, ShpCoordM, OVX_APPEND_NM, XYM, PARTED);
       return &f;
     }
     case SHP_POLYGONZ: {
-      static const Family f = OVX_PARTED_FAMILY(PolygonZ, ShpPolygonZ, ShpCoordZ, OVX_APPEND_NM, XYZM);
+      static const Family f = OVX_MULTI_FAMILY(PolygonZ, ShpPolygonZ, ShpCoordZ, OVX_APPEND_NM, XYZM, PARTED);
       return &f;
     }
 #endif
