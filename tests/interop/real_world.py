@@ -3,7 +3,8 @@
 
 <sample>        every record and every attribute read through our library;
                 counts, boxes and coordinates equal to what ogrinfo (and OGR,
-                the library behind it) reports, attributes equal to OGR's.
+                the library behind it) and pyshp report, attributes equal to
+                OGR's.
 <sample>_copy   each sample copied record by record into a new file of the
                 same type with our library; the copy's .shp and .shx must be
                 byte-identical to the original except where the original
@@ -77,6 +78,7 @@ def read_case(name):
         for j in range(4):
             ic.same_num(ours["bbox"][j], o["bbox"][j], "ours vs ogr extent")
         ic.same_as_ogr(shape_type, ours, o)
+        ic.same_records(ic.pyshp_read(base)["records"], ours["records"], "ours vs pyshp")
         # Each record's stored box holds its coordinates exactly.
         for i, r in enumerate(ours["records"]):
             pts = [p for part in r["parts"] for p in part["pts"]]
@@ -92,7 +94,7 @@ def read_case(name):
         if ic.families(ctx)["table"]:
             check_attributes(ctx, base, o)
             attrs = " and %d attribute rows" % len(o["attrs"])
-        print("%s: %d records, %d points%s agree with ogrinfo/OGR" % (
+        print("%s: %d records, %d points%s agree with ogrinfo/OGR and pyshp" % (
             name, count, sum(len(p["pts"]) for r in ours["records"] for p in r["parts"]), attrs))
     return case
 
