@@ -10,7 +10,7 @@ namespace {
 
 std::FILE* MemStream(const std::vector<uint8_t>& bytes) {
   std::FILE* f = std::tmpfile();
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);  // data() may be null when empty
   std::rewind(f);
   return f;
 }
