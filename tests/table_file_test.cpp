@@ -1,6 +1,7 @@
 // The .dbf file as written and read, opening and closing tables, and the
 // files that are refused.
 #include <ctime>
+#include <random>
 
 #include "table_fixture.h"
 
@@ -202,6 +203,56 @@ TEST_F(TableFile, RefusesMalformedFiles) {
     Db_Close(t);
   }
   EXPECT_EQ(Shp_FreeFileHandles(), 2);
+}
+
+// Damaged copies of a valid table: whatever opens must answer every call
+// without reading or writing outside its buffers (checked under ASan).
+TEST_F(TableFile, DamagedFilesNeverCrash) {
+  const auto good = DbfBytes({{"NAME", 'C', 8}, {"POP", 'N', 6}, {"OK", 'L', 1}, {"D", 'D', 8}},
+                             {" Lisbon     550T20240101", "*Oslo       700F19990505"});
+  std::mt19937 rng(20240229);
+  const std::string p = Path("damaged.dbf");
+  int opened = 0;
+  for (int round = 0; round < 400; ++round) {
+    auto b = good;
+    const int edits = 1 + static_cast<int>(rng() % 4);
+    for (int e = 0; e < edits; ++e) {
+      // Mostly the header and descriptors, where the sizes live.
+      const size_t at = rng() % 3 != 0 ? rng() % 160 : rng() % b.size();
+      b[at] = static_cast<uint8_t>(rng());
+    }
+    if (rng() % 4 == 0) b.resize(rng() % b.size());
+    WriteFile(p, b);
+    if (!Db_Open(t, p.c_str())) continue;
+    ++opened;
+    char out[300];
+    const int32_t fields = Db_GetNumFields(t);
+    const int32_t recs = Db_GetNumRecs(t);
+    for (int32_t n : {1, 2, recs}) {
+      Db_GetRec(t, n);
+      for (int32_t i = 0; i <= fields + 1; ++i) {
+        Db_GetFieldValue(t, i, out);
+        Db_ReadField(t, i, out);
+        Db_GetFieldName(t, i, out);
+        Db_GetFieldType(t, i);
+      }
+      Db_ReadRecPart(t, 1, Db_GetRecLen(t) + 1, out);
+      Db_IsCurRecDeleted(t);
+      Db_GotoRec(t, n);
+      Db_SetFieldValue(t, 1, "abcdefgh");
+      Db_CurRecDelete(t);
+    }
+    char name[] = "name";
+    Db_GetFieldId(t, name);
+    Db_RenameField(t, 1, "renamed");
+    if (Db_AddRecBegin(t)) {
+      Db_RecSetField(t, 1, "20240101");
+      Db_AddRec(t);
+      Db_AddRecEnd(t);
+    }
+    Db_Close(t);
+  }
+  EXPECT_GT(opened, 20);
 }
 
 TEST_F(TableFile, LargerRecordSizeIsReadAndItsExtraBytesIgnored) {

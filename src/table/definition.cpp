@@ -1,6 +1,7 @@
 // Defining a new table field by field, and the append phase that adds
 // records to an open table.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/handle_reserve.h"
@@ -125,7 +126,8 @@ int32_t DbTable_RecSetField(DbTable* t, int32_t i, const char* value) {
 }
 
 int32_t DbTable_AddRec(DbTable* t) {
-  if (t->tableState != DB_APPENDING) return 0;
+  // A header may already claim the largest count; no record can follow it.
+  if (t->tableState != DB_APPENDING || t->numRecs == INT32_MAX) return 0;
   // Records stay in the stream's buffer; Db_AddRecEnd flushes them together
   // with the new record count.
   const char live = kDbLive;
