@@ -107,19 +107,39 @@ static int points(const char* dir) {
   return failures;
 }
 
+/* The handles that the parcels' shape file and table are handled with. */
+typedef struct {
+  ShpFile* shp;
+  ShpPolygon* polygon;
+  DbTable* table;
+  char dbf[520];
+} Parcels;
+
+static int parcels_create(Parcels* p, const char* base) {
+  snprintf(p->dbf, sizeof p->dbf, "%s.dbf", base);
+  p->shp = Shp_Create();
+  p->polygon = Shp_PolygonCreate();
+  p->table = Db_Create();
+  return p->shp != NULL && p->polygon != NULL && p->table != NULL;
+}
+
+static void parcels_destroy(Parcels* p) {
+  Db_Destroy(p->table);
+  Shp_PolygonDestroy(p->polygon);
+  Shp_Destroy(p->shp);
+}
+
 /* Writes parcels.shp/.shx and parcels.dbf, one table record per polygon. */
 static int write_parcels(const char* base) {
-  char path[520];
-  snprintf(path, sizeof path, "%s.dbf", base);
-  ShpFile* shp = Shp_Create();
-  ShpPolygon* polygon = Shp_PolygonCreate();
-  DbTable* table = Db_Create();
+  Parcels h;
   int failures = 0;
-  if (shp == NULL || polygon == NULL || table == NULL || !Shp_New(shp, (char*)base, SHP_POLYGON) ||
-      !Db_NewBeginDef(table, path)) {
-    fprintf(stderr, "cannot create %s.shp or %s\n", base, path);
+  if (!parcels_create(&h, base) || !Shp_New(h.shp, (char*)base, SHP_POLYGON) || !Db_NewBeginDef(h.table, h.dbf)) {
+    fprintf(stderr, "cannot create %s.shp or %s\n", base, h.dbf);
+    parcels_destroy(&h);
     return 1;
   }
+  ShpPolygon* polygon = h.polygon;
+  DbTable* table = h.table;
   for (int f = 0; f < NUM_FIELDS; ++f)
     if (!Db_NewAddField(table, kFields[f].name, kFields[f].type, kFields[f].width, kFields[f].decimals)) ++failures;
   if (!Db_NewEndDef(table) || !Db_AddRecBegin(table)) ++failures;
@@ -134,29 +154,28 @@ static int write_parcels(const char* base) {
         Shp_PolygonAppendCoord(polygon, &c);
       }
     }
-    if (!Shp_PolygonAppend(shp, polygon)) ++failures;
+    if (!Shp_PolygonAppend(h.shp, polygon)) ++failures;
     for (int f = 0; f < NUM_FIELDS; ++f)
       if (!Db_RecSetField(table, f + 1, kParcels[p].values[f])) ++failures;
     if (!Db_AddRec(table)) ++failures;
   }
   if (!Db_AddRecEnd(table)) ++failures;
-  Db_Destroy(table);
-  Shp_PolygonDestroy(polygon);
-  Shp_Destroy(shp);
+  parcels_destroy(&h);
   return failures;
 }
 
 /* Reads both files back: the rings of each polygon and its table record. */
 static int read_parcels(const char* base) {
-  char path[520];
-  snprintf(path, sizeof path, "%s.dbf", base);
-  ShpFile* shp = Shp_Create();
-  ShpPolygon* polygon = Shp_PolygonCreate();
-  DbTable* table = Db_Create();
-  if (shp == NULL || polygon == NULL || table == NULL || !Shp_Open(shp, (char*)base, 3) || !Db_Open(table, path)) {
-    fprintf(stderr, "cannot open %s.shp or %s\n", base, path);
+  Parcels h;
+  if (!parcels_create(&h, base) || !Shp_Open(h.shp, (char*)base, 3) || !Db_Open(h.table, h.dbf)) {
+    fprintf(stderr, "cannot open %s.shp or %s\n", base, h.dbf);
+    parcels_destroy(&h);
     return 1;
   }
+  ShpFile* shp = h.shp;
+  ShpPolygon* polygon = h.polygon;
+  DbTable* table = h.table;
+  const char* path = h.dbf;
   int failures = 0;
   printf("%s.shp: %d polygons; %s: %d records of %d bytes\n", base, (int)Shp_GetNumShapes(shp), path,
          (int)Db_GetNumRecs(table), (int)Db_GetRecLen(table));
@@ -191,9 +210,7 @@ static int read_parcels(const char* base) {
       if (strcmp(value, kParcels[p - 1].values[f - 1]) != 0) ++failures;
     }
   }
-  Db_Destroy(table);
-  Shp_PolygonDestroy(polygon);
-  Shp_Destroy(shp);
+  parcels_destroy(&h);
   return failures;
 }
 

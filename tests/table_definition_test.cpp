@@ -114,14 +114,9 @@ TEST_F(TableDefinition, FieldAndRecordLimits) {
 }
 
 TEST_F(TableDefinition, AppendedRecordsHaveExactBytes) {
-  const std::string p = Path("app.dbf");
-  ASSERT_EQ(Db_NewBeginDef(t, p.c_str()), 1);
-  ASSERT_EQ(Db_NewAddField(t, "NAME", DB_CHARACTER, 6, 0), 1);
-  ASSERT_EQ(Db_NewAddField(t, "POP", DB_NUMERIC, 5, 0), 1);
-  ASSERT_EQ(Db_NewAddField(t, "OK", DB_LOGICAL, 1, 0), 1);
-  ASSERT_EQ(Db_NewAddField(t, "SINCE", DB_DATE, 8, 0), 1);
-  ASSERT_EQ(Db_NewAddField(t, "RATE", DB_FLOAT, 6, 2), 1);
-  ASSERT_EQ(Db_NewEndDef(t), 1);
+  const std::string p = Define("app.dbf", {{"NAME", DB_CHARACTER, 6, 0}, {"POP", DB_NUMERIC, 5, 0},
+                                           {"OK", DB_LOGICAL, 1, 0}, {"SINCE", DB_DATE, 8, 0},
+                                           {"RATE", DB_FLOAT, 6, 2}});
   const int32_t hs = t->headerSize;
   const int32_t rs = t->recordSize;
   ASSERT_EQ(rs, 27);
@@ -163,10 +158,7 @@ TEST_F(TableDefinition, AppendedRecordsHaveExactBytes) {
 }
 
 TEST_F(TableDefinition, EndOfFileByteEndsUpOnceBehindTheLastRecord) {
-  const std::string p = Path("eof.dbf");
-  ASSERT_EQ(Db_NewBeginDef(t, p.c_str()), 1);
-  ASSERT_EQ(Db_NewAddField(t, "A", DB_CHARACTER, 3, 0), 1);
-  ASSERT_EQ(Db_NewEndDef(t), 1);
+  const std::string p = Define("eof.dbf", {{"A", DB_CHARACTER, 3, 0}});
   const int64_t empty = FileSize(p);
   // A phase without records leaves the file as it was.
   ASSERT_EQ(Db_AddRecBegin(t), 1);

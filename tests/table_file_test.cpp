@@ -11,15 +11,10 @@ namespace {
 using TableFile = TableTest;
 
 TEST_F(TableFile, NewTableHasExactBytes) {
-  const std::string p = Path("new.dbf");
-  ASSERT_EQ(Db_NewBeginDef(t, p.c_str()), 1);
-  ASSERT_EQ(Db_NewAddField(t, "Name", DB_CHARACTER, 10, 0), 1);
-  ASSERT_EQ(Db_NewAddField(t, "area", DB_NUMERIC, 8, 2), 1);
-  ASSERT_EQ(Db_NewAddField(t, "OK", DB_LOGICAL, 1, 0), 1);
-  ASSERT_EQ(Db_NewAddField(t, "SINCE", DB_DATE, 8, 0), 1);
-  ASSERT_EQ(Db_NewAddField(t, "DENSITY", DB_FLOAT, 12, 3), 1);
   std::time_t now = std::time(nullptr);
-  ASSERT_EQ(Db_NewEndDef(t), 1);
+  const std::string p = Define("new.dbf", {{"Name", DB_CHARACTER, 10, 0}, {"area", DB_NUMERIC, 8, 2},
+                                           {"OK", DB_LOGICAL, 1, 0}, {"SINCE", DB_DATE, 8, 0},
+                                           {"DENSITY", DB_FLOAT, 12, 3}});
   std::tm today{};
   localtime_r(&now, &today);
 

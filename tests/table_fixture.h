@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,20 @@ class TableTest : public TempDirTest {
   std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::string p = Path(name);
     WriteFile(p, bytes);
+    return p;
+  }
+
+  struct Def {
+    const char* name;
+    int32_t type, width, decimals;
+  };
+  // Defines a new table of these fields in the test directory and leaves it
+  // open; returns its path.
+  std::string Define(const std::string& name, std::initializer_list<Def> fields) {
+    const std::string p = Path(name);
+    EXPECT_EQ(Db_NewBeginDef(t, p.c_str()), 1);
+    for (const Def& f : fields) EXPECT_EQ(Db_NewAddField(t, f.name, f.type, f.width, f.decimals), 1) << f.name;
+    EXPECT_EQ(Db_NewEndDef(t), 1);
     return p;
   }
 
