@@ -200,6 +200,30 @@ def check_value(what, code, got, want):
         raise Mismatch("%s: %r vs %r" % (what, got, want))
 
 
+def dataset(ctx):
+    """A polygon file with the table that Shp_CreateShpFAT makes for it, one
+    id per shape: read as one dataset, shapes with their rows."""
+    ic.need(ctx, "polygon", "table")
+    base = ctx.path("dataset")
+    records = dress(5, GEOMETRY["polygon"])
+    ic.ours_write(ctx, base, 5, records)
+    ic.run([ctx.tool, "fat", base, str(len(records))])
+    exp = expected(5, records, 0)
+    shapefile = ic.pyshp()
+    with shapefile.Reader(base) as r:
+        if [f[:4] for f in r.fields[1:]] != [["id", "N", 8, 0]]:
+            raise Mismatch("pyshp fields %r" % r.fields[1:])
+        got = [(sr.record[0], sr.shape.points) for sr in r.iterShapeRecords()]
+    want = [(k + 1, [p[:2] for part in rec["parts"] for p in part["pts"]]) for k, rec in enumerate(exp)]
+    if [(i, [tuple(p) for p in pts]) for i, pts in got] != want:
+        raise Mismatch("pyshp shapes with rows %r" % got)
+    o = ic.ogr_read(base)
+    if [a[0] for a in o["attrs"]] != list(range(1, len(exp) + 1)):
+        raise Mismatch("ogr ids %r" % o["attrs"])
+    ic.same_as_ogr(5, {"records": exp}, o)
+    ic.ogrinfo_clean(base + ".shp")
+
+
 CASES = {}
 for t in sorted(ic.NAMES):
     CASES[ic.NAMES[t]] = shapes_case(t)
@@ -208,6 +232,7 @@ for t in sorted(ic.NAMES):
 for t in (28, 13, 25, 31):
     CASES[ic.NAMES[t] + "_mixed"] = mixed_measures(t)
 CASES["table"] = table
+CASES["dataset"] = dataset
 
 if __name__ == "__main__":
     sys.exit(ic.main(CASES))

@@ -11,6 +11,7 @@
 //   ovx_interop dbf-write PATH SPEC      new table from the fields and rows in SPEC
 //   ovx_interop dbf-append PATH SPEC     rows in SPEC appended to an existing table
 //   ovx_interop dbf-dump PATH            fields and every row, as JSON
+//   ovx_interop fat BASE N               BASE.dbf made by Shp_CreateShpFAT, with ids 1..N
 //
 // Record description (one item per line; blank lines and '#' lines ignored):
 //   shape TYPE [NOMEASURES]   the file's shape type; NOMEASURES (0 or 1) for M/Z types
@@ -768,6 +769,21 @@ int CmdDbfDump(const char* path) {
   return 0;
 }
 
+// The table that goes with a new shape file: one numeric field "id", one row
+// per shape.
+int CmdFat(const char* base, int32_t n) {
+  Table t;
+  if (!Shp_CreateShpFAT(base, t.get())) Fail("Shp_CreateShpFAT refused");
+  if (!Db_AddRecBegin(t.get())) Fail("Db_AddRecBegin refused");
+  for (int32_t k = 1; k <= n; ++k) {
+    std::string id = std::to_string(k);
+    if (!Db_RecSetField(t.get(), 1, id.data()) || !Db_AddRec(t.get())) Fail("row refused");
+  }
+  if (!Db_AddRecEnd(t.get())) Fail("Db_AddRecEnd refused");
+  Db_Close(t.get());
+  return 0;
+}
+
 #else
 
 [[noreturn]] int TableSkip() {
@@ -777,6 +793,7 @@ int CmdDbfDump(const char* path) {
 int CmdDbfWrite(const char*, const char*) { TableSkip(); }
 int CmdDbfAppend(const char*, const char*) { TableSkip(); }
 int CmdDbfDump(const char*) { TableSkip(); }
+int CmdFat(const char*, int32_t) { TableSkip(); }
 
 #endif
 
@@ -792,6 +809,7 @@ int main(int argc, char** argv) {
   if (cmd == "dbf-write" && argc == 4) return CmdDbfWrite(argv[2], argv[3]);
   if (cmd == "dbf-append" && argc == 4) return CmdDbfAppend(argv[2], argv[3]);
   if (cmd == "dbf-dump" && argc == 3) return CmdDbfDump(argv[2]);
+  if (cmd == "fat" && argc == 4) return CmdFat(argv[2], static_cast<int32_t>(std::atoi(argv[3])));
   std::fprintf(stderr, "usage: see the comment at the top of ovx_interop.cpp\n");
   return 2;
 }
