@@ -223,43 +223,6 @@ int32_t MultiRecord_Destroy(ShpMultiRecord* obj) {
   return 1;
 }
 
-int32_t MultiRecord_AppendCoord(ShpMultiRecord* obj, const MultiVariant& v, const MultiVertex& vertex) {
-  const int32_t i = obj->numCoords;
-  const CoordPair xy = {vertex.x, vertex.y};
-  if (!CoordArray_Set(obj->coords, i, &xy)) return 0;
-  const CoordPair mz = {vertex.m, v.hasZ ? vertex.z : 0.0};
-  if (v.hasM && !CoordArray_Set(obj->mzCoords, i, &mz)) return 0;
-  obj->numCoords = i + 1;
-  if (i == 0) {
-    Bbox_Set(&obj->bbox, xy.first, xy.second, xy.first, xy.second);
-    if (v.hasM) Bbox_Set(&obj->mzBox, mz.first, mz.second, mz.first, mz.second);
-  } else {
-    const BboxPoint p = {xy.first, xy.second};
-    Bbox_Extend(&obj->bbox, &p);
-    if (v.hasM) {
-      const BboxPoint q = {mz.first, mz.second};
-      Bbox_Extend(&obj->mzBox, &q);
-    }
-  }
-  return 1;
-}
-
-int32_t MultiRecord_GetCoord(const ShpMultiRecord* obj, const MultiVariant& v, int32_t number,
-                             MultiVertex* out) {
-  if (number < 1 || number > obj->numCoords) return 0;
-  CoordPair xy;
-  if (!CoordArray_Get(obj->coords, number - 1, &xy)) return 0;
-  MultiVertex vertex = {xy.first, xy.second, 0.0, 0.0};
-  if (v.hasM) {
-    CoordPair mz;
-    if (!CoordArray_Get(obj->mzCoords, number - 1, &mz)) return 0;
-    vertex.m = obj->hasMeasures != 0 ? mz.first : NO_DATA;
-    if (v.hasZ) vertex.z = mz.second;
-  }
-  *out = vertex;
-  return 1;
-}
-
 int32_t MultiRecord_GetPartOffset(const ShpMultiRecord* obj, int32_t number) {
   if (number < 1) return PART_INVALID;
   return PartArray_Get(obj->partStarts, number - 1, nullptr);

@@ -49,8 +49,7 @@
 
 #include "ovrix32.h"
 #include "shape/arrays.h"
-
-struct ShpFile;
+#include "shape/shpfile.h"
 
 // The object behind ShpMultiPoint(M/Z), ShpLine(M/Z), ShpPolygon(M/Z) and
 // ShpMultiPatch: one zero-filled MEM_HEAP block that owns its arrays.
@@ -102,12 +101,12 @@ int32_t MultiRecord_Destroy(ShpMultiRecord* obj);
 // Stores the point behind the last one (into the current part) and widens the
 // boxes (the first point replaces them). M variants store (m, 0), Z variants
 // (m, z). 0 when memory runs out; the object is then unchanged.
-int32_t MultiRecord_AppendCoord(ShpMultiRecord* obj, const MultiVariant& variant, const MultiVertex& v);
+inline int32_t MultiRecord_AppendCoord(ShpMultiRecord* obj, const MultiVariant& variant, const MultiVertex& v);
 // Point `number` (from 1) into *out: x, y, and for M/Z m (NO_DATA when the
 // object holds no measures), for Z also z. 0 and *out untouched for a number
 // outside 1 ... numCoords.
-int32_t MultiRecord_GetCoord(const ShpMultiRecord* obj, const MultiVariant& variant, int32_t number,
-                             MultiVertex* out);
+inline int32_t MultiRecord_GetCoord(const ShpMultiRecord* obj, const MultiVariant& variant, int32_t number,
+                                    MultiVertex* out);
 
 // --- parts -----------------------------------------------------------------------
 // Start of the part `number` (from 1), bounded by the part array's capacity
@@ -155,6 +154,44 @@ namespace ovrix {
 
 // The interface's coordinate structures to and from MultiVertex; values the
 // structure lacks are 0 going in and left out coming back.
+// The per-point operations are inline: hosts call them once per vertex.
+inline int32_t MultiRecord_AppendCoord(ShpMultiRecord* obj, const MultiVariant& variant, const MultiVertex& v) {
+  const int32_t i = obj->numCoords;
+  const CoordPair xy = {v.x, v.y};
+  const CoordPair mz = {v.m, variant.hasZ ? v.z : 0.0};
+  if (!CoordArray_Put(obj->coords, i, xy)) return 0;
+  if (variant.hasM && !CoordArray_Put(obj->mzCoords, i, mz)) return 0;
+  obj->numCoords = i + 1;
+  if (i == 0) {
+    Bbox_Set(&obj->bbox, xy.first, xy.second, xy.first, xy.second);
+    if (variant.hasM) Bbox_Set(&obj->mzBox, mz.first, mz.second, mz.first, mz.second);
+    return 1;
+  }
+  const BboxPoint p = {xy.first, xy.second};
+  Bbox_Extend(&obj->bbox, &p);
+  if (variant.hasM) {
+    const BboxPoint q = {mz.first, mz.second};
+    Bbox_Extend(&obj->mzBox, &q);
+  }
+  return 1;
+}
+
+inline int32_t MultiRecord_GetCoord(const ShpMultiRecord* obj, const MultiVariant& variant, int32_t number,
+                                    MultiVertex* out) {
+  if (number < 1 || number > obj->numCoords) return 0;
+  CoordPair xy;
+  if (!CoordArray_Take(obj->coords, number - 1, &xy)) return 0;
+  MultiVertex vertex = {xy.first, xy.second, 0.0, 0.0};
+  if (variant.hasM) {
+    CoordPair mz;
+    if (!CoordArray_Take(obj->mzCoords, number - 1, &mz)) return 0;
+    vertex.m = obj->hasMeasures != 0 ? mz.first : NO_DATA;
+    if (variant.hasZ) vertex.z = mz.second;
+  }
+  *out = vertex;
+  return 1;
+}
+
 inline MultiVertex MultiVertex_From(const ShpCoord& c) { return {c.x, c.y, 0.0, 0.0}; }
 inline MultiVertex MultiVertex_From(const ShpCoordM& c) { return {c.x, c.y, c.m, 0.0}; }
 inline MultiVertex MultiVertex_From(const ShpCoordZ& c) { return {c.x, c.y, c.m, c.z}; }

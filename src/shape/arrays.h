@@ -72,9 +72,25 @@ int32_t CoordArray_Get(const CoordArray* array, int32_t index, CoordPair* out);
 CoordPair* CoordArray_Run(const CoordArray* array, int32_t index, int32_t* runLength);
 
 // Unchecked element access for loops that already bounded `index` by the
-// capacity.
+// capacity (so it is not negative, and unsigned arithmetic finds the chunk).
 inline CoordPair* CoordArray_At(const CoordArray* array, int32_t index) {
-  return array->directory[index / COORD_CHUNK] + index % COORD_CHUNK;
+  const auto i = static_cast<uint32_t>(index);
+  return array->directory[i / COORD_CHUNK] + i % COORD_CHUNK;
+}
+
+// CoordArray_Set / CoordArray_Get with the common case (an index inside the
+// capacity) inline, for the per-point paths of the record objects.
+inline int32_t CoordArray_Put(CoordArray* array, int32_t index, const CoordPair& pair) {
+  if (index >= 0 && index < array->capacity) {
+    *CoordArray_At(array, index) = pair;
+    return 1;
+  }
+  return CoordArray_Set(array, index, &pair);
+}
+inline int32_t CoordArray_Take(const CoordArray* array, int32_t index, CoordPair* out) {
+  if (index < 0 || index >= array->capacity) return 0;
+  *out = *CoordArray_At(array, index);
+  return 1;
 }
 
 // A new array of `capacity` zero entries; null for a capacity below 1, a

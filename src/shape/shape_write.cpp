@@ -65,6 +65,7 @@ int32_t ShpFile_New(ShpFile* shp, char* baseName, int32_t shapeType) {
   std::memcpy(fileName + len, ".shp", 5);
   shp->shpStream = ShpFile_OpenStream(fileName, MODE_NEW);
   if (shp->shpStream == nullptr) return 0;
+  ShpFile_BufferMainStream(shp);
   std::memcpy(shp->name, baseName, len + 1);
   shp->openMode = MODE_NEW;
   ShpFile_SetType(shp, shapeType);
@@ -120,20 +121,6 @@ void ShpAppend_FoldBox(Bbox* fileBox, int32_t recordNumber, const Bbox& recordBo
 
 int32_t Bbox_Set(Bbox* box, double xmin, double ymin, double xmax, double ymax) {
   *box = {xmin, ymin, xmax, ymax};
-  return 1;
-}
-
-int32_t Bbox_Extend(Bbox* box, const BboxPoint* point) {
-  // A maximum is tested only when the minimum of the same axis did not move,
-  // so a box must hold a real point before it is extended.
-  if (point->first < box->xmin)
-    box->xmin = point->first;
-  else if (point->first > box->xmax)
-    box->xmax = point->first;
-  if (point->second < box->ymin)
-    box->ymin = point->second;
-  else if (point->second > box->ymax)
-    box->ymax = point->second;
   return 1;
 }
 

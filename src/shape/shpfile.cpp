@@ -113,6 +113,11 @@ std::FILE* ShpFile_OpenStream(const char* fileName, int32_t mode) {
   }
 }
 
+void ShpFile_BufferMainStream(ShpFile* shp) {
+  shp->shpBuffer = static_cast<char*>(Mem_Alloc(kMainStreamBuffer, MEM_HEAP));
+  if (shp->shpBuffer != nullptr) std::setvbuf(shp->shpStream, shp->shpBuffer, _IOFBF, kMainStreamBuffer);
+}
+
 int32_t ShpFile_CheckCode(std::FILE* stream) {
   long here = std::ftell(stream);
   std::rewind(stream);
@@ -169,6 +174,7 @@ int32_t ShpFile_Open(ShpFile* shp, char* baseName, int32_t mode) {
   BuildFileName(baseName, ".shp", fileName);
   shp->shpStream = ShpFile_OpenStream(fileName, mode);
   if (shp->shpStream == nullptr) return 0;
+  ShpFile_BufferMainStream(shp);
   if (!ShpFile_CheckCode(shp->shpStream)) {
     ShpFile_Close(shp);
     return 0;
@@ -204,6 +210,8 @@ int32_t ShpFile_Close(ShpFile* shp) {
   if (shp->shpStream != nullptr) {
     HandleReserve_CloseFile(shp->shpStream);
     shp->shpStream = nullptr;
+    Mem_Free(shp->shpBuffer, MEM_HEAP);
+    shp->shpBuffer = nullptr;
   }
   if (shp->shxStream != nullptr) {
     HandleReserve_CloseFile(shp->shxStream);

@@ -25,6 +25,9 @@ struct ShpFile {
   // reading (-1 when it could not be found, 0 when not open for reading).
   // Record readers check every record against it instead of seeking.
   int64_t shpFileBytes;
+  // Buffer of the main stream (MEM_HEAP), released after the stream closes;
+  // null when the stream runs on its default buffer.
+  char* shpBuffer;
 };
 
 namespace ovrix {
@@ -35,6 +38,7 @@ constexpr int32_t kFileCode = 9994;
 constexpr int32_t kHeaderBytes = 100;
 constexpr int32_t kHeaderWords = 50;
 constexpr int kMaxBaseName = 251;
+constexpr int32_t kMainStreamBuffer = 256 * 1024;
 constexpr double kEmptyMin = 9.9e300;
 constexpr double kEmptyMax = -9.9e300;
 constexpr Bbox kEmptyBox = {kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
@@ -50,6 +54,10 @@ int32_t ShpFile_Destroy(ShpFile* shp);
 int32_t ShpFile_Open(ShpFile* shp, char* baseName, int32_t mode);
 int32_t ShpFile_Close(ShpFile* shp);
 std::FILE* ShpFile_OpenStream(const char* fileName, int32_t mode);
+// Gives the freshly opened main stream a large buffer, so that records of a
+// few KiB move in large blocks rather than one system call each. Must run
+// before the first transfer; without memory the default buffer stays.
+void ShpFile_BufferMainStream(ShpFile* shp);
 int32_t ShpFile_CheckCode(std::FILE* stream);
 int32_t ShpFile_IsShapeFile(const char* fileName);
 
@@ -91,6 +99,19 @@ struct BboxPoint {
   double second;
 };
 int32_t Bbox_Set(Bbox* box, double xmin, double ymin, double xmax, double ymax);
-int32_t Bbox_Extend(Bbox* box, const BboxPoint* point);
+// Inline: record objects widen their box by every point they take.
+inline int32_t Bbox_Extend(Bbox* box, const BboxPoint* point) {
+  // A maximum is tested only when the minimum of the same axis did not move,
+  // so a box must hold a real point before it is extended.
+  if (point->first < box->xmin)
+    box->xmin = point->first;
+  else if (point->first > box->xmax)
+    box->xmax = point->first;
+  if (point->second < box->ymin)
+    box->ymin = point->second;
+  else if (point->second > box->ymax)
+    box->ymax = point->second;
+  return 1;
+}
 
 }  // namespace ovrix

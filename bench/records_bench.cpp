@@ -1,0 +1,235 @@
+// Writing and reading multi-coordinate records, each phase next to its floor:
+// one fwrite (or fread) of the same number of bytes through a C stream.
+//
+//   polylines: 20,000 records of two parts, 250 vertices each
+//   PolygonZ:  10,000 records with measures, 4 rings of 100 vertices each
+//
+// Write phases build every record through AppendCoord/NewPart and append it,
+// from Shp_New to Shp_Close. Read phases open the pair and read every record
+// (and, in the *GetCoords variants, copy every vertex out too).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ovrix32.h"
+
+namespace {
+
+constexpr int kLines = 20000;
+constexpr int kLineVertices = 250;
+constexpr int kPolygons = 10000;
+constexpr int kRings = 4;
+constexpr int kRingVertices = 100;
+
+// A scratch directory for the whole run, removed at exit.
+const std::string& Dir() {
+  static const std::string dir = [] {
+    const char* env = std::getenv("TMPDIR");
+    std::string pattern = std::string(env != nullptr && env[0] != '\0' ? env : "/tmp") + "/ovrix32-bench-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) == nullptr) std::abort();
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(Dir(), ec);
+    });
+    return std::string(buf.data());
+  }();
+  return dir;
+}
+
+std::string Base(const char* name) { return Dir() + "/" + name; }
+
+int64_t FileBytes(const std::string& path) {
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : static_cast<int64_t>(size);
+}
+
+void WriteLines(const std::string& base) {
+  std::vector<char> name(base.begin(), base.end());
+  name.push_back('\0');
+  ShpFile* shp = Shp_Create();
+  ShpLine* line = Shp_LineCreate();
+  if (Shp_New(shp, name.data(), SHP_POLYLINE) != 1) std::abort();
+  for (int r = 0; r < kLines; ++r) {
+    for (int i = 0; i < kLineVertices; ++i) {
+      if (i == kLineVertices / 2) Shp_LineNewPart(line);
+      ShpCoord c = {r + i * 0.5, r - i * 0.25};
+      Shp_LineAppendCoord(line, &c);
+    }
+    Shp_LineAppend(shp, line);
+  }
+  Shp_Close(shp);
+  Shp_LineDestroy(line);
+  Shp_Destroy(shp);
+}
+
+void WritePolygonsZ(const std::string& base) {
+  std::vector<char> name(base.begin(), base.end());
+  name.push_back('\0');
+  ShpFile* shp = Shp_Create();
+  ShpPolygonZ* polygon = Shp_PolygonZCreate();
+  if (Shp_New(shp, name.data(), SHP_POLYGONZ) != 1) std::abort();
+  for (int r = 0; r < kPolygons; ++r) {
+    for (int ring = 0; ring < kRings; ++ring) {
+      if (ring > 0) Shp_PolygonZNewPart(polygon);
+      // 99 vertices and the first one again: the library finds the ring closed.
+      for (int i = 0; i < kRingVertices; ++i) {
+        const int k = i == kRingVertices - 1 ? 0 : i;
+        ShpCoordZ c = {r + ring * 1000.0 + k, r + k * 0.5, k * 2.0, ring + k * 0.125};
+        Shp_PolygonZAppendCoord(polygon, &c);
+      }
+    }
+    Shp_PolygonZAppend(shp, polygon, 0);
+  }
+  Shp_Close(shp);
+  Shp_PolygonZDestroy(polygon);
+  Shp_Destroy(shp);
+}
+
+// Reads every record of the pair; with `coords`, also copies every vertex.
+template <typename Obj, typename Coord, typename Create, typename Read, typename Count, typename Get,
+          typename Destroy>
+int64_t ReadAll(const std::string& base, bool coords, Create create, Read read, Count count, Get get,
+                Destroy destroy) {
+  std::vector<char> name(base.begin(), base.end());
+  name.push_back('\0');
+  ShpFile* shp = Shp_Create();
+  Obj* obj = create();
+  if (Shp_Open(shp, name.data(), 3) != 1) std::abort();
+  int64_t vertices = 0;
+  const int32_t records = Shp_GetNumShapes(shp);
+  for (int32_t r = 1; r <= records; ++r) {
+    if (read(shp, r, obj) != 1) std::abort();
+    const int32_t n = count(obj);
+    vertices += n;
+    if (coords) {
+      Coord c;
+      for (int32_t i = 1; i <= n; ++i) get(obj, &c, i);
+      benchmark::DoNotOptimize(c);
+    }
+  }
+  Shp_Close(shp);
+  destroy(obj);
+  Shp_Destroy(shp);
+  return vertices;
+}
+
+int64_t ReadLines(const std::string& base, bool coords) {
+  return ReadAll<ShpLine, ShpCoord>(base, coords, Shp_LineCreate, Shp_LineRead, Shp_LineGetNumCoords,
+                                    Shp_LineGetCoord, Shp_LineDestroy);
+}
+
+int64_t ReadPolygonsZ(const std::string& base, bool coords) {
+  return ReadAll<ShpPolygonZ, ShpCoordZ>(base, coords, Shp_PolygonZCreate, Shp_PolygonZRead,
+                                         Shp_PolygonZGetNumCoords, Shp_PolygonZGetCoord, Shp_PolygonZDestroy);
+}
+
+// The floors: the same number of bytes in one stream call.
+void FloorWrite(const std::string& path, const std::vector<char>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+  std::fclose(f);
+}
+
+void FloorRead(const std::string& path, std::vector<char>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr || std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+  std::fclose(f);
+}
+
+// Size of both files of a pair written once, for the floors and the counters.
+int64_t PairBytes(const std::string& base) { return FileBytes(base + ".shp") + FileBytes(base + ".shx"); }
+
+const std::string& LinesFile() {
+  static const std::string base = [] {
+    std::string b = Base("lines-read");
+    WriteLines(b);
+    return b;
+  }();
+  return base;
+}
+
+const std::string& PolygonsZFile() {
+  static const std::string base = [] {
+    std::string b = Base("polygonz-read");
+    WritePolygonsZ(b);
+    return b;
+  }();
+  return base;
+}
+
+void BM_PolylineWrite(benchmark::State& state) {
+  const std::string base = Base("lines-write");
+  for (auto _ : state) WriteLines(base);
+  state.SetBytesProcessed(state.iterations() * PairBytes(base));
+}
+
+void BM_PolylineRead(benchmark::State& state) {
+  const std::string& base = LinesFile();
+  for (auto _ : state) benchmark::DoNotOptimize(ReadLines(base, false));
+  state.SetBytesProcessed(state.iterations() * PairBytes(base));
+}
+
+void BM_PolylineReadGetCoords(benchmark::State& state) {
+  const std::string& base = LinesFile();
+  for (auto _ : state) benchmark::DoNotOptimize(ReadLines(base, true));
+  state.SetBytesProcessed(state.iterations() * PairBytes(base));
+}
+
+void BM_PolygonZWrite(benchmark::State& state) {
+  const std::string base = Base("polygonz-write");
+  for (auto _ : state) WritePolygonsZ(base);
+  state.SetBytesProcessed(state.iterations() * PairBytes(base));
+}
+
+void BM_PolygonZRead(benchmark::State& state) {
+  const std::string& base = PolygonsZFile();
+  for (auto _ : state) benchmark::DoNotOptimize(ReadPolygonsZ(base, false));
+  state.SetBytesProcessed(state.iterations() * PairBytes(base));
+}
+
+void BM_PolygonZReadGetCoords(benchmark::State& state) {
+  const std::string& base = PolygonsZFile();
+  for (auto _ : state) benchmark::DoNotOptimize(ReadPolygonsZ(base, true));
+  state.SetBytesProcessed(state.iterations() * PairBytes(base));
+}
+
+// Floors sized like the pair each phase moves (.shp plus .shx).
+template <const std::string& (*File)()>
+void BM_FloorWrite(benchmark::State& state) {
+  std::vector<char> bytes(static_cast<size_t>(PairBytes(File())), 'x');
+  const std::string path = Base("floor-write");
+  for (auto _ : state) FloorWrite(path, bytes);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+
+template <const std::string& (*File)()>
+void BM_FloorRead(benchmark::State& state) {
+  std::vector<char> bytes(static_cast<size_t>(PairBytes(File())));
+  const std::string path = Base("floor-read");
+  FloorWrite(path, bytes);
+  for (auto _ : state) FloorRead(path, bytes);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+
+BENCHMARK(BM_PolylineWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorWrite<LinesFile>)->Name("BM_FloorWrite/polylines")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PolylineRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PolylineReadGetCoords)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorRead<LinesFile>)->Name("BM_FloorRead/polylines")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PolygonZWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorWrite<PolygonsZFile>)->Name("BM_FloorWrite/polygonz")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PolygonZRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PolygonZReadGetCoords)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorRead<PolygonsZFile>)->Name("BM_FloorRead/polygonz")->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
