@@ -45,6 +45,8 @@ const char kUsageText[] =
 // search, short enough that a later translation rarely meets it.
 constexpr long kAnswerLifeMs = 500;
 
+// Reports a failed step with the system's reason; the exit code that the
+// reason stands for.
 int Fail(const char* what, const std::string& name) {
   int error = errno;
   fprintf(stderr, "velqlfn: %s %s: %s\n", what, name.c_str(), strerror(error));
@@ -111,16 +113,20 @@ int Translate(std::string_view nameArg) {
 
   std::string answerPath = std::string(ovrix::platform::TempDirectory()) + ovrix::kHelperWindowClass;
   std::string temp = answerPath + ".XXXXXX";
+  // Failures from here on are the answer's, not the name's: always kFailed.
   int fd = mkstemp(temp.data());
-  if (fd < 0) return Fail("cannot create", temp);
+  if (fd < 0) {
+    Fail("cannot create", temp);
+    return kFailed;
+  }
   struct stat written;
   bool ok = write(fd, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size()) &&
             fstat(fd, &written) == 0;
   ok = close(fd) == 0 && ok;
   if (!ok || rename(temp.c_str(), answerPath.c_str()) != 0) {
-    int code = Fail("cannot write", answerPath);
+    Fail("cannot write", answerPath);
     unlink(temp.c_str());
-    return code;
+    return kFailed;
   }
   WithdrawLater(answerPath, written);
   return kDone;
