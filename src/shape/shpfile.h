@@ -38,7 +38,10 @@ constexpr int32_t kFileCode = 9994;
 constexpr int32_t kHeaderBytes = 100;
 constexpr int32_t kHeaderWords = 50;
 constexpr int kMaxBaseName = 251;
-constexpr int32_t kMainStreamBuffer = 256 * 1024;
+// Large enough that sequential records move in a few big system calls, small
+// enough that a read at a random record (which refills the whole buffer)
+// stays cheap.
+constexpr int32_t kMainStreamBuffer = 64 * 1024;
 constexpr double kEmptyMin = 9.9e300;
 constexpr double kEmptyMax = -9.9e300;
 constexpr Bbox kEmptyBox = {kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
