@@ -62,7 +62,14 @@ extern "C" {
  * when a record holds no measures. */
 #define NO_DATA (-1e39)
 
-/* MULTIPATCH_PART_TYPES */
+/* MultiPatch part types. Types 2 to 5 are rings, which the library closes
+ * when they are finished; any other value is stored and written as given. */
+#define SHP_PART_TRIANGLE_STRIP 0
+#define SHP_PART_TRIANGLE_FAN   1
+#define SHP_PART_OUTER_RING     2 /* may be followed by inner rings */
+#define SHP_PART_INNER_RING     3 /* only behind an outer ring with points or an inner ring */
+#define SHP_PART_FIRST_RING     4 /* may be followed by rings */
+#define SHP_PART_RING           5 /* only behind a first ring with points or a ring */
 
 /* Field type codes of the Db_ functions; the file stores a letter per field
  * (C, N, L, D, F, M). Memo fields can be read about but not defined or
@@ -276,7 +283,73 @@ OVRIX32_API int32_t Shp_PointZGetCoord(ShpPointZ* point, ShpCoordZ* coord);
  * MultiPoint records
  * ------------------------------------------------------------------------ */
 
-/* MULTIPOINT_FAMILY */
+/* A multipoint object holds a set of points (no parts) and is reused: Read
+ * replaces its content by record n; AppendCoord adds points; a successful
+ * Append writes it as the next record and empties it (no point, id 0; the
+ * box and ranges keep the record's until the next first point).
+ * ShpMultiPoint, ShpMultiPointM and ShpMultiPointZ pass points as ShpCoord,
+ * ShpCoordM and ShpCoordZ. Objects are not tied to a file.
+ *  Create          new empty object, or NULL when memory runs out. M and Z
+ *                  objects start without measures: GetCoord and
+ *                  GetMeasureRange report NO_DATA until a Read or an Append
+ *                  sets them, although AppendCoord keeps every m given.
+ *  Destroy         1; 0 for NULL.
+ *  Read            reads record n (from 1) of a file of the variant's own type
+ *                  (8, 28, 18) open for reading; refused as Shp_LineRead
+ *                  describes (the point count stands in for the counts).
+ *                  M and Z: measures are present when the record's length
+ *                  exceeds the length without them; an M record without them
+ *                  leaves the object's former measure values, unreported.
+ *  Append          appends to a file of the variant's type created with
+ *                  Shp_New or opened in mode 2. M and Z: noMeasures nonzero
+ *                  leaves out the measure block, and the object's measures
+ *                  follow it (already when the stream checks then refuse).
+ *                  0 for another type, a file not open for writing, or a
+ *                  record that would end past 2 GiB; a failed write is not
+ *                  reported. An object without points goes out as a record
+ *                  of 0 points with the empty box (and empty ranges), and
+ *                  leaves the file's box and ranges as they were.
+ *  AppendCoord     adds a point; 0 when memory runs out.
+ *  GetCoord        copies point n (from 1) out; 0 and nothing copied for n
+ *                  outside 1 ... GetNumCoords.
+ *  GetBoundingBox, GetMeasureRange (NO_DATA twice without measures),
+ *  GetZCoordRange (whatever the measures) copy the object's box / ranges;
+ *                  0 for a NULL argument. */
+OVRIX32_API ShpMultiPoint* Shp_MultiPointCreate(void);
+OVRIX32_API int32_t Shp_MultiPointDestroy(ShpMultiPoint* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointRead(ShpFile* shp, int32_t recordNumber, ShpMultiPoint* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointAppend(ShpFile* shp, ShpMultiPoint* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointAppendCoord(ShpMultiPoint* multiPoint, ShpCoord* coord);
+OVRIX32_API int32_t Shp_MultiPointGetCoord(ShpMultiPoint* multiPoint, ShpCoord* coord, int32_t pointNumber);
+OVRIX32_API int32_t Shp_MultiPointGetNumCoords(ShpMultiPoint* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointGetId(ShpMultiPoint* multiPoint);
+OVRIX32_API void Shp_MultiPointSetId(ShpMultiPoint* multiPoint, int32_t id);
+OVRIX32_API int32_t Shp_MultiPointGetBoundingBox(ShpMultiPoint* multiPoint, Bbox* box);
+
+OVRIX32_API ShpMultiPointM* Shp_MultiPointMCreate(void);
+OVRIX32_API int32_t Shp_MultiPointMDestroy(ShpMultiPointM* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointMRead(ShpFile* shp, int32_t recordNumber, ShpMultiPointM* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointMAppend(ShpFile* shp, ShpMultiPointM* multiPoint, int32_t noMeasures);
+OVRIX32_API int32_t Shp_MultiPointMAppendCoord(ShpMultiPointM* multiPoint, ShpCoordM* coord);
+OVRIX32_API int32_t Shp_MultiPointMGetCoord(ShpMultiPointM* multiPoint, ShpCoordM* coord, int32_t pointNumber);
+OVRIX32_API int32_t Shp_MultiPointMGetNumCoords(ShpMultiPointM* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointMGetId(ShpMultiPointM* multiPoint);
+OVRIX32_API void Shp_MultiPointMSetId(ShpMultiPointM* multiPoint, int32_t id);
+OVRIX32_API int32_t Shp_MultiPointMGetBoundingBox(ShpMultiPointM* multiPoint, Bbox* box);
+OVRIX32_API int32_t Shp_MultiPointMGetMeasureRange(ShpMultiPointM* multiPoint, double* min, double* max);
+
+OVRIX32_API ShpMultiPointZ* Shp_MultiPointZCreate(void);
+OVRIX32_API int32_t Shp_MultiPointZDestroy(ShpMultiPointZ* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointZRead(ShpFile* shp, int32_t recordNumber, ShpMultiPointZ* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointZAppend(ShpFile* shp, ShpMultiPointZ* multiPoint, int32_t noMeasures);
+OVRIX32_API int32_t Shp_MultiPointZAppendCoord(ShpMultiPointZ* multiPoint, ShpCoordZ* coord);
+OVRIX32_API int32_t Shp_MultiPointZGetCoord(ShpMultiPointZ* multiPoint, ShpCoordZ* coord, int32_t pointNumber);
+OVRIX32_API int32_t Shp_MultiPointZGetNumCoords(ShpMultiPointZ* multiPoint);
+OVRIX32_API int32_t Shp_MultiPointZGetId(ShpMultiPointZ* multiPoint);
+OVRIX32_API void Shp_MultiPointZSetId(ShpMultiPointZ* multiPoint, int32_t id);
+OVRIX32_API int32_t Shp_MultiPointZGetBoundingBox(ShpMultiPointZ* multiPoint, Bbox* box);
+OVRIX32_API int32_t Shp_MultiPointZGetMeasureRange(ShpMultiPointZ* multiPoint, double* min, double* max);
+OVRIX32_API int32_t Shp_MultiPointZGetZCoordRange(ShpMultiPointZ* multiPoint, double* min, double* max);
 
 /* ------------------------------------------------------------------------
  * Polyline records
@@ -434,7 +507,58 @@ OVRIX32_API int32_t Shp_PolygonZGetZCoordRange(ShpPolygonZ* polygon, double* min
  * MultiPatch records
  * ------------------------------------------------------------------------ */
 
-/* MULTIPATCH_FAMILY */
+/* A multipatch object holds parts that each carry a part type
+ * (SHP_PART_TRIANGLE_STRIP ... SHP_PART_RING) and points passed as
+ * ShpCoordZ. It is reused like the multipoint objects: a successful Append
+ * empties it down to one empty part that keeps the type of the first part
+ * just written (until SetFirstPartType changes it), with measures on.
+ * Ring closing: a ring part (types 2 to 5) whose last point differs from its
+ * first (in x, y, m or z as GetCoord reports them; a NaN differs from
+ * nothing) gets a copy of its first point appended; an empty ring is
+ * dropped. Parts of other types are never changed.
+ *  Create            new empty object whose first part has the given type
+ *                    (not checked), measures on; NULL when memory runs out.
+ *  Destroy           1; 0 for NULL.
+ *  Read              reads record n (from 1) of a MultiPatch file open for
+ *                    reading; refused as Shp_LineRead describes. Part starts
+ *                    and part types are taken as stored, unchecked.
+ *  NewPart           closes the current part when it is a ring, then starts a
+ *                    part of the given type; an empty current part takes the
+ *                    type instead (1, no part added). Refused (0, nothing
+ *                    changed): an inner ring not behind an outer ring with
+ *                    points or an inner ring, a ring not behind a first ring
+ *                    with points or a ring, and an object without any part
+ *                    (a record of 0 parts was read). 0 also when memory runs
+ *                    out, for the closing point (no part started) or the part.
+ *  SetFirstPartType  stores the type of part 1; 1.
+ *  Append            closes the last part when it is a ring, then drops it
+ *                    when it is empty (both also when the append is then
+ *                    refused), and appends as Shp_MultiPointZAppend does,
+ *                    parts included; a closing point for which memory runs
+ *                    out refuses the append (0, nothing written).
+ *  GetPartOffset,
+ *  GetTypeInPart     0-based start / type of part n (from 1); PART_INVALID for
+ *                    n below 1 or beyond the part list's storage (a part
+ *                    number beyond GetNumParts may still give a stale value,
+ *                    0 in a fresh object).
+ *  Other functions   as for ShpMultiPointZ. */
+OVRIX32_API ShpMultiPatch* Shp_MultiPatchCreate(int32_t firstPartType);
+OVRIX32_API int32_t Shp_MultiPatchDestroy(ShpMultiPatch* multiPatch);
+OVRIX32_API int32_t Shp_MultiPatchRead(ShpFile* shp, int32_t recordNumber, ShpMultiPatch* multiPatch);
+OVRIX32_API int32_t Shp_MultiPatchAppend(ShpFile* shp, ShpMultiPatch* multiPatch, int32_t noMeasures);
+OVRIX32_API int32_t Shp_MultiPatchNewPart(ShpMultiPatch* multiPatch, int32_t partType);
+OVRIX32_API int32_t Shp_MultiPatchSetFirstPartType(ShpMultiPatch* multiPatch, int32_t partType);
+OVRIX32_API int32_t Shp_MultiPatchAppendCoord(ShpMultiPatch* multiPatch, ShpCoordZ* coord);
+OVRIX32_API int32_t Shp_MultiPatchGetCoord(ShpMultiPatch* multiPatch, ShpCoordZ* coord, int32_t pointNumber);
+OVRIX32_API int32_t Shp_MultiPatchGetNumParts(ShpMultiPatch* multiPatch);
+OVRIX32_API int32_t Shp_MultiPatchGetNumCoords(ShpMultiPatch* multiPatch);
+OVRIX32_API int32_t Shp_MultiPatchGetPartOffset(ShpMultiPatch* multiPatch, int32_t partNumber);
+OVRIX32_API int32_t Shp_MultiPatchGetTypeInPart(ShpMultiPatch* multiPatch, int32_t partNumber);
+OVRIX32_API int32_t Shp_MultiPatchGetBoundingBox(ShpMultiPatch* multiPatch, Bbox* box);
+OVRIX32_API int32_t Shp_MultiPatchGetZCoordRange(ShpMultiPatch* multiPatch, double* min, double* max);
+OVRIX32_API int32_t Shp_MultiPatchGetMeasureRange(ShpMultiPatch* multiPatch, double* min, double* max);
+OVRIX32_API int32_t Shp_MultiPatchGetId(ShpMultiPatch* multiPatch);
+OVRIX32_API void Shp_MultiPatchSetId(ShpMultiPatch* multiPatch, int32_t id);
 
 /* ------------------------------------------------------------------------
  * Attribute tables (.dbf)
