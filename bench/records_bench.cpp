@@ -45,6 +45,13 @@ const std::string& Dir() {
 
 std::string Base(const char* name) { return Dir() + "/" + name; }
 
+// The interface takes base names as writable C strings.
+std::vector<char> CName(const std::string& s) {
+  std::vector<char> name(s.begin(), s.end());
+  name.push_back('\0');
+  return name;
+}
+
 int64_t FileBytes(const std::string& path) {
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
@@ -52,8 +59,7 @@ int64_t FileBytes(const std::string& path) {
 }
 
 void WriteLines(const std::string& base) {
-  std::vector<char> name(base.begin(), base.end());
-  name.push_back('\0');
+  std::vector<char> name = CName(base);
   ShpFile* shp = Shp_Create();
   ShpLine* line = Shp_LineCreate();
   if (Shp_New(shp, name.data(), SHP_POLYLINE) != 1) std::abort();
@@ -71,8 +77,7 @@ void WriteLines(const std::string& base) {
 }
 
 void WritePolygonsZ(const std::string& base) {
-  std::vector<char> name(base.begin(), base.end());
-  name.push_back('\0');
+  std::vector<char> name = CName(base);
   ShpFile* shp = Shp_Create();
   ShpPolygonZ* polygon = Shp_PolygonZCreate();
   if (Shp_New(shp, name.data(), SHP_POLYGONZ) != 1) std::abort();
@@ -98,8 +103,7 @@ template <typename Obj, typename Coord, typename Create, typename Read, typename
           typename Destroy>
 int64_t ReadAll(const std::string& base, bool coords, Create create, Read read, Count count, Get get,
                 Destroy destroy) {
-  std::vector<char> name(base.begin(), base.end());
-  name.push_back('\0');
+  std::vector<char> name = CName(base);
   ShpFile* shp = Shp_Create();
   Obj* obj = create();
   if (Shp_Open(shp, name.data(), 3) != 1) std::abort();
@@ -165,39 +169,20 @@ const std::string& PolygonsZFile() {
   return base;
 }
 
-void BM_PolylineWrite(benchmark::State& state) {
-  const std::string base = Base("lines-write");
-  for (auto _ : state) WriteLines(base);
+// A write phase: Shp_New, every record built and appended, Shp_Close.
+template <void (*Write)(const std::string&)>
+void BM_Write(benchmark::State& state) {
+  const std::string base = Base("write");
+  for (auto _ : state) Write(base);
   state.SetBytesProcessed(state.iterations() * PairBytes(base));
 }
 
-void BM_PolylineRead(benchmark::State& state) {
-  const std::string& base = LinesFile();
-  for (auto _ : state) benchmark::DoNotOptimize(ReadLines(base, false));
-  state.SetBytesProcessed(state.iterations() * PairBytes(base));
-}
-
-void BM_PolylineReadGetCoords(benchmark::State& state) {
-  const std::string& base = LinesFile();
-  for (auto _ : state) benchmark::DoNotOptimize(ReadLines(base, true));
-  state.SetBytesProcessed(state.iterations() * PairBytes(base));
-}
-
-void BM_PolygonZWrite(benchmark::State& state) {
-  const std::string base = Base("polygonz-write");
-  for (auto _ : state) WritePolygonsZ(base);
-  state.SetBytesProcessed(state.iterations() * PairBytes(base));
-}
-
-void BM_PolygonZRead(benchmark::State& state) {
-  const std::string& base = PolygonsZFile();
-  for (auto _ : state) benchmark::DoNotOptimize(ReadPolygonsZ(base, false));
-  state.SetBytesProcessed(state.iterations() * PairBytes(base));
-}
-
-void BM_PolygonZReadGetCoords(benchmark::State& state) {
-  const std::string& base = PolygonsZFile();
-  for (auto _ : state) benchmark::DoNotOptimize(ReadPolygonsZ(base, true));
+// A read phase over the pair File() gives; with Coords every vertex is
+// copied out as well.
+template <const std::string& (*File)(), int64_t (*Read)(const std::string&, bool), bool Coords>
+void BM_Read(benchmark::State& state) {
+  const std::string& base = File();
+  for (auto _ : state) benchmark::DoNotOptimize(Read(base, Coords));
   state.SetBytesProcessed(state.iterations() * PairBytes(base));
 }
 
@@ -219,16 +204,16 @@ void BM_FloorRead(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
 }
 
-BENCHMARK(BM_PolylineWrite)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FloorWrite<LinesFile>)->Name("BM_FloorWrite/polylines")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PolylineRead)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PolylineReadGetCoords)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FloorRead<LinesFile>)->Name("BM_FloorRead/polylines")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PolygonZWrite)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FloorWrite<PolygonsZFile>)->Name("BM_FloorWrite/polygonz")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PolygonZRead)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PolygonZReadGetCoords)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FloorRead<PolygonsZFile>)->Name("BM_FloorRead/polygonz")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write<WriteLines>)->Name("Polyline/Write")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorWrite<LinesFile>)->Name("Polyline/FloorWrite")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read<LinesFile, ReadLines, false>)->Name("Polyline/Read")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read<LinesFile, ReadLines, true>)->Name("Polyline/ReadGetCoords")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorRead<LinesFile>)->Name("Polyline/FloorRead")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write<WritePolygonsZ>)->Name("PolygonZ/Write")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorWrite<PolygonsZFile>)->Name("PolygonZ/FloorWrite")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read<PolygonsZFile, ReadPolygonsZ, false>)->Name("PolygonZ/Read")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read<PolygonsZFile, ReadPolygonsZ, true>)->Name("PolygonZ/ReadGetCoords")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorRead<PolygonsZFile>)->Name("PolygonZ/FloorRead")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

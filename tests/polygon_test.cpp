@@ -16,17 +16,12 @@ using test::LE32;
 using test::LEDouble;
 using test::Slice;
 
-void Add(ShpPolygon* o, double x, double y) {
-  ShpCoord c = {x, y};
-  ASSERT_EQ(Shp_PolygonAppendCoord(o, &c), 1);
-}
+void Add(ShpPolygon* o, double x, double y) { test::AddVertex(Shp_PolygonAppendCoord, o, ShpCoord{x, y}); }
 void AddM(ShpPolygonM* o, double x, double y, double m) {
-  ShpCoordM c = {x, y, m};
-  ASSERT_EQ(Shp_PolygonMAppendCoord(o, &c), 1);
+  test::AddVertex(Shp_PolygonMAppendCoord, o, ShpCoordM{x, y, m});
 }
 void AddZ(ShpPolygonZ* o, double x, double y, double m, double z) {
-  ShpCoordZ c = {x, y, m, z};
-  ASSERT_EQ(Shp_PolygonZAppendCoord(o, &c), 1);
+  test::AddVertex(Shp_PolygonZAppendCoord, o, ShpCoordZ{x, y, m, z});
 }
 
 class PolygonTest : public test::RecordFileTest {

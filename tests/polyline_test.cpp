@@ -19,17 +19,10 @@ using test::Slice;
 
 constexpr double kE = 9.9e300;
 
-void Add(ShpLine* o, double x, double y) {
-  ShpCoord c = {x, y};
-  ASSERT_EQ(Shp_LineAppendCoord(o, &c), 1);
-}
-void AddM(ShpLineM* o, double x, double y, double m) {
-  ShpCoordM c = {x, y, m};
-  ASSERT_EQ(Shp_LineMAppendCoord(o, &c), 1);
-}
+void Add(ShpLine* o, double x, double y) { test::AddVertex(Shp_LineAppendCoord, o, ShpCoord{x, y}); }
+void AddM(ShpLineM* o, double x, double y, double m) { test::AddVertex(Shp_LineMAppendCoord, o, ShpCoordM{x, y, m}); }
 void AddZ(ShpLineZ* o, double x, double y, double m, double z) {
-  ShpCoordZ c = {x, y, m, z};
-  ASSERT_EQ(Shp_LineZAppendCoord(o, &c), 1);
+  test::AddVertex(Shp_LineZAppendCoord, o, ShpCoordZ{x, y, m, z});
 }
 
 class PolylineTest : public test::RecordFileTest {};
@@ -387,6 +380,15 @@ class PolylineReadTest : public test::RecordFileTest {
     Shp_Close(shp_);
     Shp_LineMDestroy(o);
   }
+  // Reading record 2 of the patched pair is refused and leaves record 1 of
+  // the good file in the object, with `idAfter`.
+  void ExpectRefused(const std::vector<uint8_t>& shp, const std::vector<uint8_t>& shx, int32_t idAfter) {
+    OpenBad(shp, shx);
+    const int64_t before = Mem_LiveBlocks();
+    EXPECT_EQ(Shp_LineMRead(shp_, 2, obj_), 0);
+    EXPECT_EQ(Mem_LiveBlocks(), before);  // nothing reserved for a record refused
+    ExpectRecordOne(idAfter);
+  }
   // The object still holds record 1 of the good file (with `id`).
   void ExpectRecordOne(int32_t id) {
     EXPECT_EQ(Shp_LineMGetId(obj_), id);
@@ -451,9 +453,7 @@ TEST_F(PolylineReadTest, IndexEntriesThatDoNotFitTheMainFile) {
     test::PutBE32(shx, 112, c.lengthWords);
     auto shp = shpBytes_;
     if (c.lengthWords == 1) test::PutBE32(shp, kRec2 + 4, 1);  // header agrees: still too short
-    OpenBad(shp, shx);
-    EXPECT_EQ(Shp_LineMRead(shp_, 2, obj_), 0);
-    ExpectRecordOne(1);
+    ExpectRefused(shp, shx, 1);
   }
   ExpectUsable();
 }
@@ -461,9 +461,7 @@ TEST_F(PolylineReadTest, IndexEntriesThatDoNotFitTheMainFile) {
 TEST_F(PolylineReadTest, TruncatedMainFile) {
   auto shp = shpBytes_;
   shp.resize(kRec2 + 8 + 40);  // ends inside record 2's box
-  OpenBad(shp, shxBytes_);
-  EXPECT_EQ(Shp_LineMRead(shp_, 2, obj_), 0);
-  ExpectRecordOne(1);
+  ExpectRefused(shp, shxBytes_, 1);
   EXPECT_EQ(Shp_LineMRead(shp_, 1, obj_), 1);  // record 1 is whole
   ExpectUsable();
 }
@@ -472,9 +470,7 @@ TEST_F(PolylineReadTest, RecordOfAnotherTypeSetsOnlyTheId) {
   for (int32_t type : {SHP_NULL, SHP_POLYLINE, SHP_POLYGONM}) {
     auto shp = shpBytes_;
     test::PutLE32(shp, kRec2 + 8, type);
-    OpenBad(shp, shxBytes_);
-    EXPECT_EQ(Shp_LineMRead(shp_, 2, obj_), 0);
-    ExpectRecordOne(2);
+    ExpectRefused(shp, shxBytes_, 2);
   }
   ExpectUsable();
 }
@@ -496,11 +492,7 @@ TEST_F(PolylineReadTest, CountsTheContentLengthCannotHold) {
     auto shp = shpBytes_;
     test::PutLE32(shp, kRec2 + 8 + 36, c.parts);
     test::PutLE32(shp, kRec2 + 8 + 40, c.points);
-    OpenBad(shp, shxBytes_);
-    const int64_t before = Mem_LiveBlocks();
-    EXPECT_EQ(Shp_LineMRead(shp_, 2, obj_), 0);
-    EXPECT_EQ(Mem_LiveBlocks(), before);  // nothing reserved for counts that do not fit
-    ExpectRecordOne(2);
+    ExpectRefused(shp, shxBytes_, 2);
   }
   ExpectUsable();
 }
@@ -513,9 +505,7 @@ TEST_F(PolylineReadTest, MeasureBlockAnnouncedButTooShort) {
   shp.resize(shp.size() + 8, 0);
   test::PutBE32(shp, kRec2 + 4, 44);
   test::PutBE32(shx, 112, 44);
-  OpenBad(shp, shx);
-  EXPECT_EQ(Shp_LineMRead(shp_, 2, obj_), 0);
-  ExpectRecordOne(2);
+  ExpectRefused(shp, shx, 2);
   // With room for the whole block it reads, measures present.
   shp.resize(shp.size() + 24, 0);
   test::PutBE32(shp, kRec2 + 4, 56);

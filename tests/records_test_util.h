@@ -40,6 +40,12 @@ class Bytes {
   std::vector<uint8_t> b_;
 };
 
+// Appends one vertex through an AppendCoord export, asserting it was taken.
+template <typename Obj, typename Coord>
+void AddVertex(int32_t (*appendCoord)(Obj*, Coord*), Obj* obj, Coord c) {
+  ASSERT_EQ(appendCoord(obj, &c), 1);
+}
+
 inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& b, size_t from, size_t count) {
   if (from > b.size()) return {};
   return std::vector<uint8_t>(b.begin() + static_cast<long>(from),

@@ -46,3 +46,30 @@
   OVRIX32_API int32_t Shp_##V##GetZCoordRange(OBJ* o, double* min, double* max) { \
     return ovrix::MultiRecord_GetZCoordRange(o, min, max);                         \
   }
+
+// One variant of a family whose records have parts and whose objects are
+// made without arguments: lifetime, core, parts, and NewPart forwarded to
+// NEWPART(object, VARIANT).
+#define OVRIX_MULTI_PARTED_VARIANT(V, OBJ, COORD, VARIANT, NEWPART) \
+  OVRIX_MULTI_LIFETIME(V, OBJ, VARIANT)                             \
+  OVRIX_MULTI_CORE(V, OBJ, COORD, VARIANT)                          \
+  OVRIX_MULTI_PARTS(V, OBJ)                                         \
+  OVRIX32_API int32_t Shp_##V##NewPart(OBJ* o) { return NEWPART(o, VARIANT); }
+
+// The plain, M and Z variants (descriptions VPLAIN, VM, VZ) of such a family
+// F (objects ShpF, ShpFM, ShpFZ), with Append forwarded to
+// APPEND(file, object, variant, noMeasures); the plain Append passes 1.
+#define OVRIX_MULTI_PARTED_FAMILY(F, NEWPART, APPEND, VPLAIN, VM, VZ)                                \
+  OVRIX_MULTI_PARTED_VARIANT(F, Shp##F, ShpCoord, VPLAIN, NEWPART)                                   \
+  OVRIX32_API int32_t Shp_##F##Append(ShpFile* shp, Shp##F* o) { return APPEND(shp, o, VPLAIN, 1); } \
+  OVRIX_MULTI_PARTED_VARIANT(F##M, Shp##F##M, ShpCoordM, VM, NEWPART)                                \
+  OVRIX_MULTI_MEASURE_RANGE(F##M, Shp##F##M)                                                         \
+  OVRIX32_API int32_t Shp_##F##MAppend(ShpFile* shp, Shp##F##M* o, int32_t noMeasures) {             \
+    return APPEND(shp, o, VM, noMeasures);                                                           \
+  }                                                                                                  \
+  OVRIX_MULTI_PARTED_VARIANT(F##Z, Shp##F##Z, ShpCoordZ, VZ, NEWPART)                                \
+  OVRIX_MULTI_MEASURE_RANGE(F##Z, Shp##F##Z)                                                         \
+  OVRIX_MULTI_Z_RANGE(F##Z, Shp##F##Z)                                                               \
+  OVRIX32_API int32_t Shp_##F##ZAppend(ShpFile* shp, Shp##F##Z* o, int32_t noMeasures) {             \
+    return APPEND(shp, o, VZ, noMeasures);                                                           \
+  }

@@ -6,26 +6,6 @@
 
 using namespace ovrix;
 
-#define OVRIX_POLYGON_EXPORTS(V, OBJ, COORD, VARIANT) \
-  OVRIX_MULTI_LIFETIME(V, OBJ, VARIANT)               \
-  OVRIX_MULTI_CORE(V, OBJ, COORD, VARIANT)            \
-  OVRIX_MULTI_PARTS(V, OBJ)                           \
-  OVRIX32_API int32_t Shp_##V##NewPart(OBJ* o) { return Polygon_NewPart(o, VARIANT); }
-
 extern "C" {
-OVRIX_POLYGON_EXPORTS(Polygon, ShpPolygon, ShpCoord, kPolygon)
-OVRIX32_API int32_t Shp_PolygonAppend(ShpFile* shp, ShpPolygon* o) { return Polygon_Append(shp, o, kPolygon, 1); }
-
-OVRIX_POLYGON_EXPORTS(PolygonM, ShpPolygonM, ShpCoordM, kPolygonM)
-OVRIX_MULTI_MEASURE_RANGE(PolygonM, ShpPolygonM)
-OVRIX32_API int32_t Shp_PolygonMAppend(ShpFile* shp, ShpPolygonM* o, int32_t noMeasures) {
-  return Polygon_Append(shp, o, kPolygonM, noMeasures);
-}
-
-OVRIX_POLYGON_EXPORTS(PolygonZ, ShpPolygonZ, ShpCoordZ, kPolygonZ)
-OVRIX_MULTI_MEASURE_RANGE(PolygonZ, ShpPolygonZ)
-OVRIX_MULTI_Z_RANGE(PolygonZ, ShpPolygonZ)
-OVRIX32_API int32_t Shp_PolygonZAppend(ShpFile* shp, ShpPolygonZ* o, int32_t noMeasures) {
-  return Polygon_Append(shp, o, kPolygonZ, noMeasures);
-}
+OVRIX_MULTI_PARTED_FAMILY(Polygon, Polygon_NewPart, Polygon_Append, kPolygon, kPolygonM, kPolygonZ)
 }

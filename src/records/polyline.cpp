@@ -2,6 +2,8 @@
 
 namespace ovrix {
 
+int32_t Line_NewPart(ShpMultiRecord* obj, const MultiVariant&) { return MultiRecord_NewPart(obj); }
+
 int32_t Line_Append(ShpFile* shp, ShpMultiRecord* obj, const MultiVariant& variant, int32_t noMeasures) {
   MultiRecord_DropEmptyPart(obj);
   return MultiRecord_Append(shp, obj, variant, noMeasures);

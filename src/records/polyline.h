@@ -17,6 +17,8 @@ inline constexpr MultiVariant kPolygon = {SHP_POLYGON, true, false, false, false
 inline constexpr MultiVariant kPolygonM = {SHP_POLYGONM, true, false, false, true, 1, true};
 inline constexpr MultiVariant kPolygonZ = {SHP_POLYGONZ, true, false, true, true, 1, true};
 
+// Starts a new part unless the current one is still empty.
+int32_t Line_NewPart(ShpMultiRecord* obj, const MultiVariant& variant);
 // Drops an empty last part (also when the append is then refused) and
 // appends the object.
 int32_t Line_Append(ShpFile* shp, ShpMultiRecord* obj, const MultiVariant& variant, int32_t noMeasures);
