@@ -13,6 +13,7 @@ namespace {
 
 using test::BE32;
 using test::Bytes;
+using test::ExpectRange;
 using test::LE32;
 using test::LEDouble;
 using test::Slice;
@@ -20,8 +21,7 @@ using test::Slice;
 constexpr double kE = 9.9e300;
 
 void Add(ShpMultiPatch* o, double x, double y, double z = 0, double m = 0) {
-  ShpCoordZ c = {x, y, m, z};
-  ASSERT_EQ(Shp_MultiPatchAppendCoord(o, &c), 1);
+  test::AddVertex(Shp_MultiPatchAppendCoord, o, ShpCoordZ{x, y, m, z});
 }
 // Appends the four corners of the unit square (not closed), heights 1 to 4.
 void Square(ShpMultiPatch* o) {
@@ -29,6 +29,15 @@ void Square(ShpMultiPatch* o) {
   Add(o, 1, 0, 2, 20);
   Add(o, 1, 1, 3, 30);
   Add(o, 0, 1, 4, 40);
+}
+
+// The object's parts: their number, starts and types.
+void ExpectParts(ShpMultiPatch* o, const std::vector<int32_t>& starts, const std::vector<int32_t>& types) {
+  ASSERT_EQ(Shp_MultiPatchGetNumParts(o), static_cast<int32_t>(starts.size()));
+  for (size_t k = 0; k < starts.size(); ++k) {
+    EXPECT_EQ(Shp_MultiPatchGetPartOffset(o, static_cast<int32_t>(k + 1)), starts[k]) << k;
+    EXPECT_EQ(Shp_MultiPatchGetTypeInPart(o, static_cast<int32_t>(k + 1)), types[k]) << k;
+  }
 }
 
 class MultiPatchTest : public test::RecordFileTest {
@@ -45,13 +54,6 @@ class MultiPatchTest : public test::RecordFileTest {
     Shp_Close(shp_);
     auto shp = Shp(name);
     return Slice(shp, 108, shp.size() - 108);
-  }
-  void ExpectParts(const std::vector<int32_t>& starts, const std::vector<int32_t>& types) {
-    ASSERT_EQ(Shp_MultiPatchGetNumParts(obj_), static_cast<int32_t>(starts.size()));
-    for (size_t k = 0; k < starts.size(); ++k) {
-      EXPECT_EQ(Shp_MultiPatchGetPartOffset(obj_, static_cast<int32_t>(k + 1)), starts[k]) << k;
-      EXPECT_EQ(Shp_MultiPatchGetTypeInPart(obj_, static_cast<int32_t>(k + 1)), types[k]) << k;
-    }
   }
   ShpMultiPatch* obj_ = nullptr;
 };
@@ -158,20 +160,20 @@ TEST_F(MultiPatchTest, RingRules) {
   EXPECT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_INNER_RING), 0);  // the outer ring has no point
   EXPECT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_RING), 0);        // a ring needs a first ring
   EXPECT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_OUTER_RING), 1);  // its own type: nothing changes
-  ExpectParts({0}, {SHP_PART_OUTER_RING});
+  ExpectParts(obj_, {0}, {SHP_PART_OUTER_RING});
   Add(obj_, 1, 1);
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_INNER_RING), 1);  // a one-point ring is closed
-  ExpectParts({0, 1}, {SHP_PART_OUTER_RING, SHP_PART_INNER_RING});
+  ExpectParts(obj_, {0, 1}, {SHP_PART_OUTER_RING, SHP_PART_INNER_RING});
   EXPECT_EQ(Shp_MultiPatchGetNumCoords(obj_), 1);
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_INNER_RING), 1);  // behind an empty inner ring
   EXPECT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_RING), 0);
   Add(obj_, 2, 2);
   Add(obj_, 3, 3);
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_INNER_RING), 1);  // two points become three
-  ExpectParts({0, 1, 4}, {SHP_PART_OUTER_RING, SHP_PART_INNER_RING, SHP_PART_INNER_RING});
+  ExpectParts(obj_, {0, 1, 4}, {SHP_PART_OUTER_RING, SHP_PART_INNER_RING, SHP_PART_INNER_RING});
   // An empty current part takes any type the rules allow, without a new part.
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_FIRST_RING), 1);
-  ExpectParts({0, 1, 4}, {SHP_PART_OUTER_RING, SHP_PART_INNER_RING, SHP_PART_FIRST_RING});
+  ExpectParts(obj_, {0, 1, 4}, {SHP_PART_OUTER_RING, SHP_PART_INNER_RING, SHP_PART_FIRST_RING});
   EXPECT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_RING), 0);  // the first ring has no point
   Add(obj_, 4, 4);
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_RING), 1);
@@ -182,7 +184,7 @@ TEST_F(MultiPatchTest, RingRules) {
   Add(obj_, 6, 6);
   Add(obj_, 7, 7);
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_OUTER_RING), 1);  // the fan is not closed
-  ExpectParts({0, 1, 4, 5, 6, 8}, {2, 3, 4, 5, 1, 2});
+  ExpectParts(obj_, {0, 1, 4, 5, 6, 8}, {2, 3, 4, 5, 1, 2});
   EXPECT_EQ(Shp_MultiPatchGetNumCoords(obj_), 8);
 
   // Create with a ring type, then a strip at once: the empty first part
@@ -190,7 +192,7 @@ TEST_F(MultiPatchTest, RingRules) {
   Shp_MultiPatchDestroy(obj_);
   obj_ = Shp_MultiPatchCreate(SHP_PART_OUTER_RING);
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_TRIANGLE_STRIP), 1);
-  ExpectParts({0}, {SHP_PART_TRIANGLE_STRIP});
+  ExpectParts(obj_, {0}, {SHP_PART_TRIANGLE_STRIP});
 }
 
 TEST_F(MultiPatchTest, PartQueriesAndFirstPartTypeAcrossAppends) {
@@ -215,9 +217,7 @@ TEST_F(MultiPatchTest, PartQueriesAndFirstPartTypeAcrossAppends) {
   EXPECT_EQ(Shp_MultiPatchGetId(obj_), 0);
   EXPECT_EQ(Shp_MultiPatchGetPartOffset(obj_, 1), 0);
   EXPECT_EQ(Shp_MultiPatchGetTypeInPart(obj_, 1), SHP_PART_FIRST_RING);  // the next record's first part
-  Bbox box;
-  ASSERT_EQ(Shp_MultiPatchGetBoundingBox(obj_, &box), 1);
-  EXPECT_EQ(box.xmax, 1);
+  test::ExpectBox(Shp_MultiPatchGetBoundingBox, obj_, {0, 0, 1, 1});
 
   ASSERT_EQ(Shp_MultiPatchSetFirstPartType(obj_, SHP_PART_TRIANGLE_FAN), 1);
   Add(obj_, 9, 9, 9, 9);
@@ -278,13 +278,8 @@ TEST_F(MultiPatchTest, RecordsWithoutMeasuresReadBackAsNoData) {
   Add(obj_, 3, 3, 9, 100);
   ASSERT_EQ(Shp_MultiPatchAppend(shp_, obj_, 1), 1);  // 60 + 8 + 48 bytes
   EXPECT_EQ(obj_->hasMeasures, 1);                    // on again after the append
-  double lo, hi;
-  Shp_GetMeasureRange(shp_, &lo, &hi);
-  EXPECT_EQ(lo, 1);
-  EXPECT_EQ(hi, 3);
-  Shp_GetZCoordRange(shp_, &lo, &hi);
-  EXPECT_EQ(lo, 2);
-  EXPECT_EQ(hi, 9);
+  ExpectRange(Shp_GetMeasureRange, shp_, 1, 3);
+  ExpectRange(Shp_GetZCoordRange, shp_, 2, 9);
   Shp_Close(shp_);
 
   auto shp = Shp("m");
@@ -304,15 +299,13 @@ TEST_F(MultiPatchTest, RecordsWithoutMeasuresReadBackAsNoData) {
   EXPECT_EQ(c.x, 3);
   EXPECT_EQ(c.z, 9);
   EXPECT_EQ(c.m, NO_DATA);
-  ASSERT_EQ(Shp_MultiPatchGetMeasureRange(obj_, &lo, &hi), 1);
-  EXPECT_EQ(lo, NO_DATA);
-  EXPECT_EQ(hi, NO_DATA);
-  ASSERT_EQ(Shp_MultiPatchGetZCoordRange(obj_, &lo, &hi), 1);
-  EXPECT_EQ(lo, 2);
-  EXPECT_EQ(hi, 9);
+  ExpectRange(Shp_MultiPatchGetMeasureRange, obj_, NO_DATA, NO_DATA);
+  ExpectRange(Shp_MultiPatchGetZCoordRange, obj_, 2, 9);
   ASSERT_EQ(Shp_MultiPatchRead(shp_, 1, obj_), 1);
   ASSERT_EQ(Shp_MultiPatchGetCoord(obj_, &c, 2), 1);
   EXPECT_EQ(c.m, 3);
+  ExpectRange(Shp_MultiPatchGetMeasureRange, obj_, 1, 3);
+  double hi;
   EXPECT_EQ(Shp_MultiPatchGetMeasureRange(obj_, nullptr, &hi), 0);
 }
 
@@ -335,7 +328,7 @@ TEST_F(MultiPatchTest, RecordReadFromAFileClosesOnlyItsLastRing) {
   test::WriteFile(Path("open.shx"), Shx("fans"));
   ASSERT_EQ(Shp_Open(shp_, Base("open"), 3), 1);
   ASSERT_EQ(Shp_MultiPatchRead(shp_, 1, obj_), 1);
-  ExpectParts({0, 3}, {SHP_PART_FIRST_RING, SHP_PART_RING});
+  ExpectParts(obj_, {0, 3}, {SHP_PART_FIRST_RING, SHP_PART_RING});
   auto content = WriteOne("again");
   EXPECT_EQ(LE32(content, 36), 2);
   EXPECT_EQ(LE32(content, 40), 6);
@@ -427,19 +420,19 @@ TEST_F(MultiPatchTest, MemoryForTheClosingPointRunningOut) {
   }
   EXPECT_EQ(Shp_MultiPatchGetNumCoords(obj_), 18);
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_INNER_RING), 1);
-  ExpectParts({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 18},
+  ExpectParts(obj_, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 18},
               {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3});
 }
 
 // --- refused reads ---------------------------------------------------------------
 
-class MultiPatchReadTest : public MultiPatchTest {
+class MultiPatchReadTest : public test::DamagedPairTest {
  protected:
   // Record 1: a fan of 3 points and a closed outer ring of 5, with measures
   // (76 + 16 + 256 = 348 bytes); record 2: one strip of 2 points without
   // measures (60 + 8 + 48 = 116 bytes).
   void SetUp() override {
-    MultiPatchTest::SetUp();
+    DamagedPairTest::SetUp();
     obj_ = Shp_MultiPatchCreate(SHP_PART_TRIANGLE_FAN);
     Add(obj_, 0, 0, 0, 0);
     Add(obj_, 1, 0, 0, 0);
@@ -453,20 +446,17 @@ class MultiPatchReadTest : public MultiPatchTest {
     Add(obj_, 5, 5, 5, 5);
     ASSERT_EQ(Shp_MultiPatchAppend(shp_, obj_, 1), 1);
     Shp_Close(shp_);
-    shpBytes_ = Shp("src");
-    shxBytes_ = Shx("src");
+    KeepGoodPair();
     ASSERT_EQ(shpBytes_.size(), kRec2 + 8 + 116);
   }
-  void OpenBad(const std::vector<uint8_t>& shp, const std::vector<uint8_t>& shx) {
-    ASSERT_EQ(Shp_Open(shp_, Base("src"), 3), 1);
-    ASSERT_EQ(Shp_MultiPatchRead(shp_, 1, obj_), 1);
-    test::WriteFile(Path("bad.shp"), shp);
-    test::WriteFile(Path("bad.shx"), shx);
-    ASSERT_EQ(Shp_Open(shp_, Base("bad"), 3), 1);
+  void TearDown() override {
+    Shp_MultiPatchDestroy(obj_);
+    DamagedPairTest::TearDown();
   }
-  void ExpectRecordOne(int32_t id) {
+  int32_t ReadRecord(int32_t n) override { return Shp_MultiPatchRead(shp_, n, obj_); }
+  void ExpectRecordOne(int32_t id) override {
     EXPECT_EQ(Shp_MultiPatchGetId(obj_), id);
-    ExpectParts({0, 3}, {SHP_PART_TRIANGLE_FAN, SHP_PART_OUTER_RING});
+    ExpectParts(obj_, {0, 3}, {SHP_PART_TRIANGLE_FAN, SHP_PART_OUTER_RING});
     ASSERT_EQ(Shp_MultiPatchGetNumCoords(obj_), 8);
     ShpCoordZ c;
     ASSERT_EQ(Shp_MultiPatchGetCoord(obj_, &c, 6), 1);
@@ -474,35 +464,29 @@ class MultiPatchReadTest : public MultiPatchTest {
     EXPECT_EQ(c.z, 3);
     EXPECT_EQ(c.m, 30);
   }
-  std::vector<uint8_t> shpBytes_, shxBytes_;
+  ShpMultiPatch* obj_ = nullptr;
   static constexpr size_t kRec2 = 100 + 8 + 348;
 };
 
 TEST_F(MultiPatchReadTest, RecordNumbersTypesAndTruncation) {
   OpenBad(shpBytes_, shxBytes_);
-  for (int32_t n : {0, -1, 3, INT32_MIN, INT32_MAX}) EXPECT_EQ(Shp_MultiPatchRead(shp_, n, obj_), 0) << n;
+  for (int32_t n : {0, -1, 3, INT32_MIN, INT32_MAX}) EXPECT_EQ(ReadRecord(n), 0) << n;
   EXPECT_EQ(Shp_PolygonZRead(shp_, 1, obj_), 0);
   ExpectRecordOne(1);
 
   auto shp = shpBytes_;
   test::PutLE32(shp, kRec2 + 8, SHP_POLYGONZ);
-  OpenBad(shp, shxBytes_);
-  EXPECT_EQ(Shp_MultiPatchRead(shp_, 2, obj_), 0);
-  ExpectRecordOne(2);
+  ExpectRefused(shp, shxBytes_, 2, 2);
 
   for (size_t keep : {kRec2 + 6, kRec2 + 8 + 50, kRec2 + 8 + 115}) {
     SCOPED_TRACE(keep);
     shp = shpBytes_;
     shp.resize(keep);
-    OpenBad(shp, shxBytes_);
-    EXPECT_EQ(Shp_MultiPatchRead(shp_, 2, obj_), 0);
-    ExpectRecordOne(1);
+    ExpectRefused(shp, shxBytes_, 2, 1);
   }
   auto shx = shxBytes_;
   test::PutBE32(shx, 108, 20);  // record 2's entry points into the header
-  OpenBad(shpBytes_, shx);
-  EXPECT_EQ(Shp_MultiPatchRead(shp_, 2, obj_), 0);
-  ExpectRecordOne(1);
+  ExpectRefused(shpBytes_, shx, 2, 1);
 }
 
 TEST_F(MultiPatchReadTest, CountsTheContentLengthCannotHold) {
@@ -523,11 +507,7 @@ TEST_F(MultiPatchReadTest, CountsTheContentLengthCannotHold) {
     auto shp = shpBytes_;
     test::PutLE32(shp, kRec2 + 8 + 36, c.parts);
     test::PutLE32(shp, kRec2 + 8 + 40, c.points);
-    OpenBad(shp, shxBytes_);
-    const int64_t before = Mem_LiveBlocks();
-    EXPECT_EQ(Shp_MultiPatchRead(shp_, 2, obj_), 0);
-    EXPECT_EQ(Mem_LiveBlocks(), before);
-    ExpectRecordOne(2);
+    ExpectRefused(shp, shxBytes_, 2, 2);
   }
 }
 
@@ -540,9 +520,9 @@ TEST_F(MultiPatchReadTest, PartStartsAndTypesAsStored) {
   test::PutLE32(shp, kRec2 + 8 + 48, 99);  // a type without a meaning
   OpenBad(shp, shxBytes_);
   ASSERT_EQ(Shp_MultiPatchRead(shp_, 2, obj_), 1);
-  ExpectParts({7}, {99});
+  ExpectParts(obj_, {7}, {99});
   ASSERT_EQ(Shp_MultiPatchNewPart(obj_, SHP_PART_OUTER_RING), 1);
-  ExpectParts({7, 2}, {99, SHP_PART_OUTER_RING});
+  ExpectParts(obj_, {7, 2}, {99, SHP_PART_OUTER_RING});
 
   test::PutLE32(shp, kRec2 + 8 + 44, -5);  // start before the first point, as a ring
   test::PutLE32(shp, kRec2 + 8 + 48, SHP_PART_OUTER_RING);

@@ -1,8 +1,6 @@
 // MultiPoint, MultiPointM and MultiPointZ records: bytes written, values read
 // back with and without measures, objects without points, and records that
 // must be refused.
-#include <unistd.h>
-
 #include <cmath>
 
 #include "records/multi_record.h"
@@ -14,29 +12,20 @@ namespace {
 
 using test::BE32;
 using test::Bytes;
+using test::ExpectBox;
+using test::ExpectRange;
 using test::LE32;
 using test::LEDouble;
 using test::Slice;
 
 constexpr double kE = 9.9e300;
 
-void Add(ShpMultiPoint* o, double x, double y) {
-  ShpCoord c = {x, y};
-  ASSERT_EQ(Shp_MultiPointAppendCoord(o, &c), 1);
-}
+void Add(ShpMultiPoint* o, double x, double y) { test::AddVertex(Shp_MultiPointAppendCoord, o, ShpCoord{x, y}); }
 void AddM(ShpMultiPointM* o, double x, double y, double m) {
-  ShpCoordM c = {x, y, m};
-  ASSERT_EQ(Shp_MultiPointMAppendCoord(o, &c), 1);
+  test::AddVertex(Shp_MultiPointMAppendCoord, o, ShpCoordM{x, y, m});
 }
 void AddZ(ShpMultiPointZ* o, double x, double y, double m, double z) {
-  ShpCoordZ c = {x, y, m, z};
-  ASSERT_EQ(Shp_MultiPointZAppendCoord(o, &c), 1);
-}
-void ExpectRange(int32_t (*get)(ShpMultiRecord*, double*, double*), ShpMultiRecord* o, double lo, double hi) {
-  double a = 0, b = 0;
-  ASSERT_EQ(get(o, &a, &b), 1);
-  EXPECT_EQ(a, lo);
-  EXPECT_EQ(b, hi);
+  test::AddVertex(Shp_MultiPointZAppendCoord, o, ShpCoordZ{x, y, m, z});
 }
 
 class MultiPointTest : public test::RecordFileTest {};
@@ -59,6 +48,9 @@ TEST_F(MultiPointTest, ZRecordBytesIndexHeaderAndMeasureFlag) {
   EXPECT_EQ(shp_->shpLenWords, 50 + 40 + 16 * 2);
   EXPECT_EQ(shp_->shxLenWords, 54);
   EXPECT_EQ(o->hasMeasures, 1);
+  EXPECT_EQ(Shp_MultiPointZGetNumCoords(o), 0);  // emptied, the boxes kept
+  EXPECT_EQ(Shp_MultiPointZGetId(o), 0);
+  ExpectBox(Shp_MultiPointZGetBoundingBox, o, {1, -4, 3, 2});
   ExpectRange(Shp_MultiPointZGetMeasureRange, o, 1, 5);
   ASSERT_EQ(Shp_Close(shp_), 1);
 
@@ -104,12 +96,7 @@ TEST_F(MultiPointTest, PlainRecordsWidenTheFileBoxAndReadBack) {
   ASSERT_EQ(Shp_MultiPointAppend(shp_, o), 1);
   Add(o, 20, -20);
   ASSERT_EQ(Shp_MultiPointAppend(shp_, o), 1);
-  Bbox box;
-  Shp_GetBoundingBox(shp_, &box);
-  EXPECT_EQ(box.xmin, -2);
-  EXPECT_EQ(box.ymin, -20);
-  EXPECT_EQ(box.xmax, 20);
-  EXPECT_EQ(box.ymax, 5);
+  ExpectBox(Shp_GetBoundingBox, shp_, {-2, -20, 20, 5});
   Shp_Close(shp_);
 
   auto shp = Shp("p");
@@ -131,9 +118,7 @@ TEST_F(MultiPointTest, PlainRecordsWidenTheFileBoxAndReadBack) {
   ASSERT_EQ(Shp_MultiPointGetCoord(o, &c, 3), 1);
   EXPECT_EQ(c.x, -2);
   EXPECT_EQ(c.y, 1);
-  ASSERT_EQ(Shp_MultiPointGetBoundingBox(o, &box), 1);
-  EXPECT_EQ(box.xmin, -2);
-  EXPECT_EQ(box.xmax, 10);
+  ExpectBox(Shp_MultiPointGetBoundingBox, o, {-2, 0, 10, 5});
   Shp_MultiPointDestroy(o);
 }
 
@@ -148,10 +133,7 @@ TEST_F(MultiPointTest, MeasuredRecordsWithAndWithoutTheMeasureBlock) {
   AddM(o, 5, 5, 100);
   ASSERT_EQ(Shp_MultiPointMAppend(shp_, o, 1), 1);  // 40 + 16 bytes
   EXPECT_EQ(o->hasMeasures, 0);
-  double lo, hi;
-  Shp_GetMeasureRange(shp_, &lo, &hi);
-  EXPECT_EQ(lo, 2);
-  EXPECT_EQ(hi, 9);
+  ExpectRange(Shp_GetMeasureRange, shp_, 2, 9);
   Shp_Close(shp_);
 
   auto shp = Shp("m");
@@ -174,6 +156,7 @@ TEST_F(MultiPointTest, MeasuredRecordsWithAndWithoutTheMeasureBlock) {
   EXPECT_EQ(c.x, 5);
   EXPECT_EQ(c.m, NO_DATA);
   ExpectRange(Shp_MultiPointMGetMeasureRange, o, NO_DATA, NO_DATA);
+  double lo;
   EXPECT_EQ(Shp_MultiPointMGetMeasureRange(o, &lo, nullptr), 0);
   Shp_MultiPointMDestroy(o);
 }
@@ -211,13 +194,8 @@ TEST_F(MultiPointTest, ZRecordWithoutMeasuresKeepsTheFileMeasureRange) {
 TEST_F(MultiPointTest, FreshObjectsAndPointNumbers) {
   ShpMultiPointZ* z = Shp_MultiPointZCreate();
   ShpMultiPoint* p = Shp_MultiPointCreate();
-  Bbox box;
   for (ShpMultiRecord* o : {z, p}) {
-    ASSERT_EQ(Shp_MultiPointGetBoundingBox(o, &box), 1);
-    EXPECT_EQ(box.xmin, kE);
-    EXPECT_EQ(box.ymin, kE);
-    EXPECT_EQ(box.xmax, -kE);
-    EXPECT_EQ(box.ymax, -kE);
+    ExpectBox(Shp_MultiPointGetBoundingBox, o, {kE, kE, -kE, -kE});
     EXPECT_EQ(Shp_MultiPointGetNumCoords(o), 0);
     EXPECT_EQ(Shp_MultiPointGetId(o), 0);
     EXPECT_EQ(o->partStarts, nullptr);
@@ -225,6 +203,7 @@ TEST_F(MultiPointTest, FreshObjectsAndPointNumbers) {
   EXPECT_EQ(p->mzCoords, nullptr);
   ExpectRange(Shp_MultiPointZGetZCoordRange, z, kE, -kE);
   ExpectRange(Shp_MultiPointZGetMeasureRange, z, NO_DATA, NO_DATA);
+  Bbox box;
   EXPECT_EQ(Shp_MultiPointZGetBoundingBox(nullptr, &box), 0);
   EXPECT_EQ(Shp_MultiPointZGetBoundingBox(z, nullptr), 0);
   double lo, hi;
@@ -240,41 +219,6 @@ TEST_F(MultiPointTest, FreshObjectsAndPointNumbers) {
   EXPECT_EQ(Shp_MultiPointDestroy(nullptr), 0);
 }
 
-TEST_F(MultiPointTest, AppendEmptiesTheObjectButKeepsItsBoxes) {
-  ASSERT_EQ(Shp_New(shp_, Base("a"), SHP_MULTIPOINTZ), 1);
-  ShpMultiPointZ* o = Shp_MultiPointZCreate();
-  AddZ(o, -1, 2, 10, 3);
-  AddZ(o, 3, -4, 20, 1);
-  Shp_MultiPointZSetId(o, 9);
-  ASSERT_EQ(Shp_MultiPointZAppend(shp_, o, 0), 1);
-  EXPECT_EQ(Shp_MultiPointZGetNumCoords(o), 0);
-  EXPECT_EQ(Shp_MultiPointZGetId(o), 0);
-  EXPECT_EQ(o->numParts, 1);
-  Bbox box;
-  ASSERT_EQ(Shp_MultiPointZGetBoundingBox(o, &box), 1);
-  EXPECT_EQ(box.xmin, -1);
-  EXPECT_EQ(box.ymax, 2);
-  ExpectRange(Shp_MultiPointZGetZCoordRange, o, 1, 3);
-  // The next first point replaces both boxes; the file's widen.
-  AddZ(o, 50, 60, 70, 80);
-  ExpectRange(Shp_MultiPointZGetZCoordRange, o, 80, 80);
-  ExpectRange(Shp_MultiPointZGetMeasureRange, o, 70, 70);
-  ASSERT_EQ(Shp_MultiPointZAppend(shp_, o, 0), 1);
-  Shp_GetBoundingBox(shp_, &box);
-  EXPECT_EQ(box.xmin, -1);
-  EXPECT_EQ(box.ymin, -4);
-  EXPECT_EQ(box.xmax, 50);
-  EXPECT_EQ(box.ymax, 60);
-  double lo, hi;
-  Shp_GetZCoordRange(shp_, &lo, &hi);
-  EXPECT_EQ(lo, 1);
-  EXPECT_EQ(hi, 80);
-  Shp_GetMeasureRange(shp_, &lo, &hi);
-  EXPECT_EQ(lo, 10);
-  EXPECT_EQ(hi, 70);
-  Shp_MultiPointZDestroy(o);
-}
-
 // An object without points, fresh or reused, writes 0 points and the empty
 // box and ranges, and leaves the file's box and ranges alone.
 TEST_F(MultiPointTest, ObjectWithoutPointsNeverStretchesTheFileBox) {
@@ -286,10 +230,7 @@ TEST_F(MultiPointTest, ObjectWithoutPointsNeverStretchesTheFileBox) {
   ASSERT_EQ(Shp_MultiPointZAppend(shp_, o, 0), 1);
   ASSERT_EQ(Shp_MultiPointZAppend(shp_, fresh, 0), 1);  // fresh, behind a real record
   ASSERT_EQ(Shp_MultiPointZAppend(shp_, o, 1), 1);      // reused: its box was record 2's
-  Bbox box;
-  ASSERT_EQ(Shp_MultiPointZGetBoundingBox(o, &box), 1);
-  EXPECT_EQ(box.xmin, kE);
-  EXPECT_EQ(box.xmax, -kE);
+  ExpectBox(Shp_MultiPointZGetBoundingBox, o, {kE, kE, -kE, -kE});
   EXPECT_EQ(Shp_GetNumShapes(shp_), 4);
   Shp_Close(shp_);
 
@@ -392,12 +333,12 @@ TEST_F(MultiPointTest, LargeRecordsRoundTripAndCopyByteForByte) {
 
 // --- refused reads ---------------------------------------------------------------
 
-class MultiPointReadTest : public test::RecordFileTest {
+class MultiPointReadTest : public test::DamagedPairTest {
  protected:
   // Two MultiPointZ records: record 1 with 3 points and measures (168
   // bytes), record 2 with 2 points without (104 bytes).
   void SetUp() override {
-    RecordFileTest::SetUp();
+    DamagedPairTest::SetUp();
     ASSERT_EQ(Shp_New(shp_, Base("src"), SHP_MULTIPOINTZ), 1);
     obj_ = Shp_MultiPointZCreate();
     AddZ(obj_, 1, 1, 10, 100);
@@ -408,25 +349,15 @@ class MultiPointReadTest : public test::RecordFileTest {
     AddZ(obj_, 5, 5, 50, 500);
     ASSERT_EQ(Shp_MultiPointZAppend(shp_, obj_, 1), 1);
     Shp_Close(shp_);
-    shpBytes_ = Shp("src");
-    shxBytes_ = Shx("src");
+    KeepGoodPair();
     ASSERT_EQ(shpBytes_.size(), kRec2 + 8 + 104);
   }
   void TearDown() override {
     Shp_MultiPointZDestroy(obj_);
-    RecordFileTest::TearDown();
+    DamagedPairTest::TearDown();
   }
-  // Reads record 1 of the good file into the object, then writes the
-  // (patched) pair as "bad" and opens it for reading.
-  void OpenBad(const std::vector<uint8_t>& shp, const std::vector<uint8_t>& shx) {
-    ASSERT_EQ(Shp_Open(shp_, Base("src"), 3), 1);
-    ASSERT_EQ(Shp_MultiPointZRead(shp_, 1, obj_), 1);
-    test::WriteFile(Path("bad.shp"), shp);
-    test::WriteFile(Path("bad.shx"), shx);
-    ASSERT_EQ(Shp_Open(shp_, Base("bad"), 3), 1);
-  }
-  // The object still holds record 1 of the good file (with `id`).
-  void ExpectRecordOne(int32_t id) {
+  int32_t ReadRecord(int32_t n) override { return Shp_MultiPointZRead(shp_, n, obj_); }
+  void ExpectRecordOne(int32_t id) override {
     EXPECT_EQ(Shp_MultiPointZGetId(obj_), id);
     ASSERT_EQ(Shp_MultiPointZGetNumCoords(obj_), 3);
     ShpCoordZ c;
@@ -449,158 +380,88 @@ class MultiPointReadTest : public test::RecordFileTest {
     EXPECT_EQ(Shp_MultiPointZRead(shp_, 2, obj_), 1);
     EXPECT_EQ(Shp_MultiPointZGetNumCoords(obj_), 2);
   }
-  // A pair "large" whose only record holds `n` points with measures.
-  void WriteLarge(int n) {
-    ShpMultiPointZ* o = Shp_MultiPointZCreate();
-    ASSERT_EQ(Shp_New(shp_, Base("large"), SHP_MULTIPOINTZ), 1);
-    for (int i = 0; i < n; ++i) AddZ(o, i, i, i, i);
-    ASSERT_EQ(Shp_MultiPointZAppend(shp_, o, 0), 1);
-    Shp_Close(shp_);
-    Shp_MultiPointZDestroy(o);
-  }
   ShpMultiPointZ* obj_ = nullptr;
-  std::vector<uint8_t> shpBytes_, shxBytes_;
   static constexpr size_t kRec2 = 100 + 8 + 168;
 };
 
-TEST_F(MultiPointReadTest, RecordNumbersOutsideTheFileAndWrongHandles) {
-  OpenBad(shpBytes_, shxBytes_);
-  for (int32_t n : {0, -1, 3, INT32_MIN, INT32_MAX}) EXPECT_EQ(Shp_MultiPointZRead(shp_, n, obj_), 0) << n;
-  EXPECT_EQ(Shp_MultiPointMRead(shp_, 1, obj_), 0);  // other variants on a MultiPointZ file
-  EXPECT_EQ(Shp_MultiPointRead(shp_, 1, obj_), 0);
-  EXPECT_EQ(Shp_LineZRead(shp_, 1, obj_), 0);
-  ExpectRecordOne(1);
-  Shp_Close(shp_);
-  EXPECT_EQ(Shp_MultiPointZRead(shp_, 1, obj_), 0);
-  ExpectRecordOne(1);
-  ExpectUsable();
-}
-
-TEST_F(MultiPointReadTest, IndexEntriesThatDoNotFitTheMainFile) {
+// Damage to record 2 of the pair, and the id it leaves in the object: a
+// record refused before its content is read leaves record 1 whole (id 1);
+// one refused at its type or counts sets only the id (2).
+TEST_F(MultiPointReadTest, DamagedRecordsAreRefused) {
   struct Case {
     const char* what;
-    int32_t offsetWords;
-    int32_t lengthWords;
+    size_t at;  // where in the .shp (the .shx where `index`) the value goes
+    int32_t value;
+    bool bigEndian, index;
+    int32_t idAfter;
   };
+  const size_t type = kRec2 + 8, count = kRec2 + 8 + 36;
   const Case cases[] = {
-      {"offset past the end", 10000, 52},
-      {"offset inside the header", 10, 52},
-      {"record running past the end", static_cast<int32_t>(kRec2 / 2), 53},
-      {"length differing from the record header", static_cast<int32_t>(kRec2 / 2), 50},
-      {"negative offset", -8, 52},
+      {"Null record", type, SHP_NULL, false, false, 2},
+      {"MultiPointM record", type, SHP_MULTIPOINTM, false, false, 2},
+      {"negative count", count, -1, false, false, 2},
+      {"one point too many", count, 3, false, false, 2},
+      {"huge count", count, INT32_MAX, false, false, 2},
+      {"most negative count", count, INT32_MIN, false, false, 2},
+      {"count whose bytes overflow 32 bits", count, 0x10000000, false, false, 2},
+      {"header length differing from the index", kRec2 + 4, 50, true, false, 1},
+      {"index entry inside the header", 108, 10, true, true, 1},
+      {"index entry past the end", 108, 10000, true, true, 1},
+      {"record running past the end", 112, 53, true, true, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    auto shp = shpBytes_;
     auto shx = shxBytes_;
-    test::PutBE32(shx, 108, c.offsetWords);
-    test::PutBE32(shx, 112, c.lengthWords);
-    OpenBad(shpBytes_, shx);
-    EXPECT_EQ(Shp_MultiPointZRead(shp_, 2, obj_), 0);
-    ExpectRecordOne(1);
+    auto& bytes = c.index ? shx : shp;
+    (c.bigEndian ? test::PutBE32 : test::PutLE32)(bytes, c.at, c.value);
+    ExpectRefused(shp, shx, 2, c.idAfter);
   }
-  ExpectUsable();
-}
-
-TEST_F(MultiPointReadTest, TruncatedMainFile) {
-  for (size_t keep : {kRec2 + 4, kRec2 + 8 + 38, kRec2 + 8 + 103}) {
+  for (size_t keep : {kRec2 + 4, kRec2 + 8 + 38, kRec2 + 8 + 103}) {  // truncated inside record 2
     SCOPED_TRACE(keep);
     auto shp = shpBytes_;
     shp.resize(keep);
-    OpenBad(shp, shxBytes_);
-    EXPECT_EQ(Shp_MultiPointZRead(shp_, 2, obj_), 0);
-    ExpectRecordOne(1);
-    EXPECT_EQ(Shp_MultiPointZRead(shp_, 1, obj_), 1);  // record 1 is whole
+    ExpectRefused(shp, shxBytes_, 2, 1);
   }
+  OpenBad(shpBytes_, shxBytes_);
+  for (int32_t n : {0, -1, 3, INT32_MIN, INT32_MAX}) EXPECT_EQ(ReadRecord(n), 0) << n;
+  EXPECT_EQ(Shp_MultiPointMRead(shp_, 1, obj_), 0);  // other variants on a MultiPointZ file
+  EXPECT_EQ(Shp_MultiPointRead(shp_, 1, obj_), 0);
+  ExpectRecordOne(1);
   ExpectUsable();
 }
 
-TEST_F(MultiPointReadTest, RecordOfAnotherTypeSetsOnlyTheId) {
-  for (int32_t type : {SHP_NULL, SHP_MULTIPOINT, SHP_MULTIPOINTM, SHP_POLYLINEZ}) {
-    auto shp = shpBytes_;
-    test::PutLE32(shp, kRec2 + 8, type);
-    OpenBad(shp, shxBytes_);
-    EXPECT_EQ(Shp_MultiPointZRead(shp_, 2, obj_), 0);
-    ExpectRecordOne(2);
-  }
-  ExpectUsable();
-}
-
-TEST_F(MultiPointReadTest, PointCountsTheContentLengthCannotHold) {
-  // 104 bytes hold 2 points without measures; 3 points would need 128.
-  for (int32_t n : {-1, 3, 4, INT32_MAX, INT32_MIN, 0x10000000}) {
-    SCOPED_TRACE(n);
-    auto shp = shpBytes_;
-    test::PutLE32(shp, kRec2 + 8 + 36, n);
-    OpenBad(shp, shxBytes_);
-    const int64_t before = Mem_LiveBlocks();
-    EXPECT_EQ(Shp_MultiPointZRead(shp_, 2, obj_), 0);
-    EXPECT_EQ(Mem_LiveBlocks(), before);  // nothing reserved for counts that do not fit
-    ExpectRecordOne(2);
-  }
-  // Fewer points than the length holds: the rest is taken as a measure
-  // block when it can be one (1 point: 80 bytes, + 16 + 8 = 104).
-  auto shp = shpBytes_;
-  test::PutLE32(shp, kRec2 + 8 + 36, 1);
-  OpenBad(shp, shxBytes_);
-  ASSERT_EQ(Shp_MultiPointZRead(shp_, 2, obj_), 1);
-  EXPECT_EQ(obj_->hasMeasures, 1);
-  ExpectUsable();
-}
-
-TEST_F(MultiPointReadTest, MeasureBlockAnnouncedButTooShort) {
-  // Record 2 without measures is 104 bytes; 8 more announce a measure block
-  // that needs 16 + 8 x 2.
+// Bytes behind the Z block are a measure block when they can hold one; a
+// length that announces one too short for it is refused.
+TEST_F(MultiPointReadTest, MeasureBlockDecidedByTheLength) {
   auto shp = shpBytes_;
   auto shx = shxBytes_;
-  shp.resize(shp.size() + 8, 0);
+  shp.resize(shp.size() + 8, 0);  // 8 bytes more: 16 + 8 x 2 are needed
   test::PutBE32(shp, kRec2 + 4, 56);
   test::PutBE32(shx, 112, 56);
-  OpenBad(shp, shx);
-  EXPECT_EQ(Shp_MultiPointZRead(shp_, 2, obj_), 0);
-  ExpectRecordOne(2);
-  // With room for the whole block it reads, measures present.
+  ExpectRefused(shp, shx, 2, 2);
+
   shp.resize(shp.size() + 24, 0);
   test::PutBE32(shp, kRec2 + 4, 68);
   test::PutBE32(shx, 112, 68);
   test::PutLEDouble(shp, kRec2 + 8 + 104 + 8, 7.5);   // mmax
   test::PutLEDouble(shp, kRec2 + 8 + 104 + 24, 7.5);  // m of point 2
   OpenBad(shp, shx);
-  ASSERT_EQ(Shp_MultiPointZRead(shp_, 2, obj_), 1);
+  ASSERT_EQ(ReadRecord(2), 1);
   ShpCoordZ c;
   ASSERT_EQ(Shp_MultiPointZGetCoord(obj_, &c, 2), 1);
   EXPECT_EQ(c.m, 7.5);
   EXPECT_EQ(c.z, 500);
   ExpectRange(Shp_MultiPointZGetMeasureRange, obj_, 0, 7.5);
-}
 
-TEST_F(MultiPointReadTest, MemoryRunningOutLeavesTheObjectAsItWas) {
-  WriteLarge(3000);
-  Shp_MultiPointZDestroy(obj_);  // a new object: too small for 3000 points
-  obj_ = Shp_MultiPointZCreate();
-  OpenBad(shpBytes_, shxBytes_);
-  ASSERT_EQ(Shp_Open(shp_, Base("large"), 3), 1);
-  for (int32_t nth : {1, 3, 5}) {  // the point chunks, then the height/measure chunks
-    Mem_InjectFailure(nth);
-    EXPECT_EQ(Shp_MultiPointZRead(shp_, 1, obj_), 0) << nth;
-    Mem_InjectFailure(0);
-    ExpectRecordOne(1);
-  }
-  ASSERT_EQ(Shp_MultiPointZRead(shp_, 1, obj_), 1);
-  EXPECT_EQ(Shp_MultiPointZGetNumCoords(obj_), 3000);
-  ExpectUsable();
-}
-
-TEST_F(MultiPointReadTest, FileShrinkingUnderTheReaderEmptiesTheObject) {
-  WriteLarge(40000);  // 1.28 MB: more than the stream can have buffered at the open
-  OpenBad(shpBytes_, shxBytes_);
-  ASSERT_EQ(Shp_Open(shp_, Base("large"), 3), 1);
-  ASSERT_EQ(truncate(Path("large.shp").c_str(), 1000000), 0);  // inside the heights
-  EXPECT_EQ(Shp_MultiPointZRead(shp_, 1, obj_), 0);
-  EXPECT_EQ(Shp_MultiPointZGetId(obj_), 1);
-  EXPECT_EQ(Shp_MultiPointZGetNumCoords(obj_), 0);
-  ShpCoordZ c;
-  EXPECT_EQ(Shp_MultiPointZGetCoord(obj_, &c, 1), 0);
-  ExpectUsable();
+  // One point in the original 104 bytes: 80 for the points and heights,
+  // and exactly 24 for a measure block.
+  shp = shpBytes_;
+  test::PutLE32(shp, kRec2 + 8 + 36, 1);
+  OpenBad(shp, shxBytes_);
+  ASSERT_EQ(ReadRecord(2), 1);
+  EXPECT_EQ(obj_->hasMeasures, 1);
+  EXPECT_EQ(Shp_MultiPointZGetNumCoords(obj_), 1);
 }
 
 }  // namespace
