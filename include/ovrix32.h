@@ -164,9 +164,12 @@ OVRIX32_API int32_t Shp_Destroy(ShpFile* shp);
  * Mode 2 opens both files read-write and refuses (0, handle closed) a pair
  * whose header lengths are impossible: a main file length below 100 bytes or
  * past the end of the file, or an index length that is not 100 + 8 per
- * record or lies past the end of the index file. New records go right behind
+ * record or lies past the end of the index file, an index whose last record
+ * lies outside the main header's length, or a point file whose main length
+ * is not its record count times its record size. New records go right behind
  * the data that the main header's length covers; the handle's box and
- * ranges continue from the values stored in the header. */
+ * ranges continue from the values stored in the header. Appends are refused
+ * once a new record or index entry would start past 2 GiB into its file. */
 OVRIX32_API int32_t Shp_Open(ShpFile* shp, char* baseName, int32_t mode);
 /* Rewrites both headers when records were appended, closes both files and
  * resets the handle; 1, or 0 for NULL. Closing a closed handle writes

@@ -90,6 +90,11 @@ int32_t ShpAppend_Begin(ShpFile* shp, bool typeAccepted) {
     return 0;
   // A record number must stay a positive 32-bit value.
   if (shp->recordCount < 0 || shp->recordCount == INT32_MAX) return 0;
+  // Records and index entries are located by byte offsets that are 32-bit
+  // values: neither the new record nor its index entry may start past 2 GiB
+  // into its file, where no reader could find it. Refused before anything is
+  // written, so the pair stays as it was.
+  if (shp->shpLenWords > 0x3fffffff || shp->shxLenWords > 0x3fffffff) return 0;
   if (shp->recordCount == 0 && std::fseek(shp->shpStream, kHeaderBytes, SEEK_SET) != 0) return 0;
   return 1;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/handle_reserve.h"
 #include "platform/mem.h"
+#include "records/point.h"
 #include "shape/error.h"
 #include "shape/io.h"
 
@@ -58,6 +59,19 @@ bool PrepareAppend(ShpFile* shp) {
   if (shpBytes < kHeaderBytes || shpBytes > shpSize) return false;
   if (shxBytes < kHeaderBytes || shxBytes > shxSize || (shxBytes - kHeaderBytes) % 8 != 0) return false;
   if ((shxBytes - kHeaderBytes) / 8 != shp->recordCount) return false;
+  // New records go behind the length that the main header gives. The
+  // records the index describes must lie inside it, or the first new record
+  // would overwrite them (a pair whose main header was never rewritten);
+  // point records are also found by their number, so a point file must hold
+  // exactly recordCount records of its type's size.
+  if (shp->recordCount > 0) {
+    int32_t last[2];
+    if (ShpIndex_ReadEntry(shp, shp->recordCount, last) == 0) return false;
+    if (last[0] < kHeaderBytes || int64_t{last[0]} + 8 + last[1] > shpBytes) return false;
+  }
+  if (const PointVariant* points = PointVariant_ForType(shp->shapeType);
+      points != nullptr && shpBytes != kHeaderBytes + int64_t{points->recordBytes} * shp->recordCount)
+    return false;
   shp->shxLenWords = indexWords;
   return std::fseek(shp->shpStream, static_cast<long>(shpBytes), SEEK_SET) == 0 &&
          std::fseek(shp->shxStream, static_cast<long>(shxBytes), SEEK_SET) == 0;
