@@ -1,6 +1,7 @@
 // Writes the seed inputs of the fuzz targets into <corpus dir>/<target>/,
 // built from files that the library writes itself: for every record family a
-// small pair (shapefile target) and a short call sequence (writer target).
+// small pair (shapefile target) and a short call sequence (writer target),
+// and a few tables (table target).
 // The seeds stay small so that they can live in the repository.
 #include <unistd.h>
 
@@ -85,6 +86,36 @@ std::vector<uint8_t> Sequence(size_t familyIndex, uint8_t flags) {
   return s;
 }
 
+// A table with a field of every type that can be defined, a few records (one
+// of them deleted); `records` 0 gives the bare definition.
+std::vector<uint8_t> Table(const std::string& path, int records) {
+  DbTable* t = Db_Create();
+  if (Db_NewBeginDef(t, path.c_str()) != 1) std::abort();
+  Db_NewAddField(t, "name", DB_CHARACTER, 12, 0);
+  Db_NewAddField(t, "count", DB_NUMERIC, 6, 0);
+  Db_NewAddField(t, "ratio", DB_FLOAT, 10, 3);
+  Db_NewAddField(t, "ok", DB_LOGICAL, 1, 0);
+  Db_NewAddField(t, "day", DB_DATE, 8, 0);
+  if (Db_NewEndDef(t) != 1) std::abort();
+  if (records > 0) {
+    Db_AddRecBegin(t);
+    for (int r = 0; r < records; ++r) {
+      const std::string n = std::to_string(r * 7);
+      Db_RecSetField(t, 1, ("row " + n).c_str());
+      Db_RecSetField(t, 2, n.c_str());
+      Db_RecSetField(t, 3, (n + ".125").c_str());
+      Db_RecSetField(t, 4, r % 2 ? "T" : "F");
+      Db_RecSetField(t, 5, "20240229");
+      Db_AddRec(t);
+    }
+    Db_AddRecEnd(t);
+    Db_GotoRec(t, 2);
+    Db_CurRecDelete(t);
+  }
+  Db_Destroy(t);
+  return Slurp(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,6 +139,18 @@ int main(int argc, char** argv) {
     Save(root / "shapefile", std::string(f.name) + "-append", PackPair(3, shp, shx));
     Save(root / "writer", f.name, Sequence(i, static_cast<uint8_t>(i & 1)));
   }
+  // Tables: read only, read and edit, edit with the reserve active.
+  const std::vector<uint8_t> full = Table(tmp + "/full.dbf", 3);
+  const std::vector<uint8_t> bare = Table(tmp + "/bare.dbf", 0);
+  for (uint8_t flags : {0, 2, 3}) {
+    std::vector<uint8_t> seed{flags};
+    seed.insert(seed.end(), full.begin(), full.end());
+    Save(root / "table", "full-" + std::to_string(flags), seed);
+  }
+  std::vector<uint8_t> seed{2};
+  seed.insert(seed.end(), bare.begin(), bare.end());
+  Save(root / "table", "bare", seed);
+
   // An empty pair of the first type.
   WritePair(families[0], tmp + "/empty", 0);
   Save(root / "shapefile", "empty-pair", PackPair(2, Slurp(tmp + "/empty.shp"), Slurp(tmp + "/empty.shx")));

@@ -72,10 +72,44 @@ std::vector<int32_t> RecordNumbers(int32_t count) {
   return out;
 }
 
-// What an append of a record read as `img` writes, as it reads back. Only
-// Polygon and MultiPatch objects change on the way: their last ring is
-// closed (EXTENSION POINT: model those rules here when the families land).
-RecordImage ExpectedAfterAppend(const Family&, const RecordImage& img) { return img; }
+// Part starts that describe parts in order inside the points: only for
+// such records does the target predict what an append writes.
+bool SaneParts(const RecordImage& img) {
+  const int32_t n = static_cast<int32_t>(img.points.size());
+  int32_t prev = 0;
+  for (int32_t s : img.partStarts) {
+    if (s < prev || s > n) return false;
+    prev = s;
+  }
+  return img.numParts == static_cast<int32_t>(img.partStarts.size());
+}
+
+bool SameValue(double a, double b) { return !(a < b) && !(a > b); }
+
+// What an append of a record read as `img` writes, as it reads back: a
+// polyline drops an empty last part; a polygon drops an empty last ring or
+// closes it by repeating its first vertex. EXTENSION POINT: MultiPatch
+// closes its rings by its own rules; model them here when it lands.
+RecordImage ExpectedAfterAppend(const Family& f, RecordImage img) {
+  if (img.numParts < 1 || !SaneParts(img)) return img;
+  const size_t first = static_cast<size_t>(img.partStarts.back());
+  if (f.kind == Kind::Line && first == img.points.size()) {
+    img.partStarts.pop_back();
+    --img.numParts;
+  } else if (f.kind == Kind::Polygon) {
+    if (first == img.points.size()) {
+      img.partStarts.pop_back();
+      --img.numParts;
+    } else {
+      const Vertex a = img.points[first], b = img.points.back();
+      bool same = SameValue(a.x, b.x) && SameValue(a.y, b.y);
+      if (f.dims >= 3) same = same && SameValue(a.m, b.m);
+      if (f.dims >= 4) same = same && SameValue(a.z, b.z);
+      if (!same) img.points.push_back(a);
+    }
+  }
+  return img;
+}
 
 bool SameRecord(const Family& f, const RecordImage& a, const RecordImage& b) {
   return SamePoints(a.points, b.points, f.dims) && a.numParts == b.numParts && a.partStarts == b.partStarts &&
@@ -132,6 +166,7 @@ void ReadAndCopy(char* base, size_t inputSize) {
       if (f.kind != Kind::Point) FUZZ_CHECK(f.getId(objects[i]) == n);
       FUZZ_CHECK(f.append(copy, objects[i], NoMeasuresFor(f, img)) == 1);
       written.push_back(ExpectedAfterAppend(f, img));
+      if (f.kind != Kind::Point && !SaneParts(img)) written.back().numParts = -1;  // not predicted
     }
   }
   // Probes outside the valid ranges of a record object.
@@ -160,7 +195,7 @@ void ReadAndCopy(char* base, size_t inputSize) {
     void* obj = own->create(2);
     for (size_t i = 0; i < written.size(); ++i) {
       FUZZ_CHECK(own->read(copy, static_cast<int32_t>(i + 1), obj) == 1);
-      FUZZ_CHECK(SameRecord(*own, Capture(*own, obj), written[i]));
+      if (written[i].numParts >= 0) FUZZ_CHECK(SameRecord(*own, Capture(*own, obj), written[i]));
     }
     own->destroy(obj);
   }

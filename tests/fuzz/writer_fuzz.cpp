@@ -48,20 +48,151 @@ void Extend(Bbox& b, double first, double second) {
     b.ymax = second;
 }
 
-// What the object under construction holds, as the model sees it.
-struct ModelObject {
-  Vertex point;  // Point family: the one coordinate
-  int32_t id = 0;
-  // EXTENSION POINT: points, parts and part types of the multi-coordinate
-  // families, with their NewPart, ring closing and Append rules.
-};
-
 // What the file must hold.
 struct ModelFile {
   int32_t type = 0;
   std::vector<RecordImage> records;
   Bbox box{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
   Bbox mz{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};  // x = M, y = Z
+};
+
+// Equal as the ring closing compares: neither less nor greater.
+bool SameValue(double a, double b) { return !(a < b) && !(a > b); }
+
+// What the object under construction holds, as the model sees it, and the
+// rules by which the library's calls change it and the file.
+class ModelObject {
+ public:
+  explicit ModelObject(const Family& f) : f_(f), hasMeasures_(f.dims >= 3 && f.kind != Kind::Point ? 1 : 0) {}
+
+  void AppendCoord(Vertex v) {
+    if (f_.dims < 3) v.m = 0;
+    if (f_.dims < 4) v.z = 0;
+    if (f_.kind == Kind::Point) {
+      points_.assign(1, v);
+      return;
+    }
+    points_.push_back(v);
+    if (points_.size() == 1) {
+      box_ = {v.x, v.y, v.x, v.y};
+      mz_ = {v.m, v.z, v.m, v.z};
+    } else {
+      Extend(box_, v.x, v.y);
+      Extend(mz_, v.m, v.z);
+    }
+  }
+
+  void NewPart() {
+    if (f_.kind == Kind::Polygon) {
+      CloseRing();
+    } else if (!starts_.empty() && starts_.back() == static_cast<int32_t>(points_.size())) {
+      return;  // never a new part behind an empty one
+    }
+    starts_.push_back(static_cast<int32_t>(points_.size()));
+  }
+
+  // The first step of every append, done even when the append then refuses:
+  // a polygon's last ring is closed, a polyline's empty last part dropped.
+  void FinishLastPart() {
+    if (f_.kind == Kind::Polygon)
+      CloseRing();
+    else if (f_.kind == Kind::Line && !starts_.empty() && starts_.back() == static_cast<int32_t>(points_.size()))
+      starts_.pop_back();
+  }
+
+  void Append(int32_t noMeasures, ModelFile& file) {
+    if (f_.kind == Kind::Point) return AppendPoint(file);
+    FinishLastPart();
+    const bool measures = f_.dims >= 3 && noMeasures == 0;
+    RecordImage rec;
+    rec.numParts = static_cast<int32_t>(starts_.size());
+    rec.partStarts = starts_;
+    rec.points = points_;
+    for (Vertex& v : rec.points)
+      if (f_.dims >= 3 && !measures) v.m = NO_DATA;
+    rec.box = box_;
+    file.records.push_back(rec);
+    const bool first = file.records.size() == 1;
+    if (first) {
+      file.box = box_;
+    } else {
+      Extend(file.box, box_.xmin, box_.ymin);
+      Extend(file.box, box_.xmax, box_.ymax);
+    }
+    if (f_.dims == 3 && measures) {
+      const Bbox m{mz_.xmin, 0, mz_.xmax, 0};
+      if (first) {
+        file.mz = m;
+      } else {
+        Extend(file.mz, m.xmin, 0);
+        Extend(file.mz, m.xmax, 0);
+      }
+    } else if (f_.dims == 4) {
+      if (first && measures) {
+        file.mz = mz_;
+      } else if (first) {
+        file.mz.ymin = mz_.ymin;
+        file.mz.ymax = mz_.ymax;
+      } else {
+        const double m1 = measures ? mz_.xmin : file.mz.xmin;
+        const double m2 = measures ? mz_.xmax : file.mz.xmax;
+        Extend(file.mz, m1, mz_.ymin);
+        Extend(file.mz, m2, mz_.ymax);
+      }
+    }
+    // The object is emptied; its boxes stay until the next first vertex.
+    points_.clear();
+    starts_.assign(1, 0);
+    if (f_.dims >= 3) hasMeasures_ = (f_.kind == Kind::Polygon || measures) ? 1 : 0;
+  }
+
+ private:
+  // A point object is unchanged by the append; the file gains the record
+  // and widens its boxes by the point.
+  void AppendPoint(ModelFile& file) {
+    RecordImage rec;
+    rec.points.push_back(points_.empty() ? Vertex{} : points_[0]);
+    const Vertex& v = rec.points[0];
+    file.records.push_back(rec);
+    if (file.records.size() == 1) {
+      file.box = {v.x, v.y, v.x, v.y};
+      file.mz = {v.m, v.z, v.m, v.z};
+    } else {
+      Extend(file.box, v.x, v.y);
+      Extend(file.mz, v.m, v.z);
+    }
+  }
+
+  // A vertex as GetCoord reports it.
+  Vertex Reported(const Vertex& v) const {
+    Vertex r = v;
+    if (f_.dims >= 3 && hasMeasures_ == 0) r.m = NO_DATA;
+    return r;
+  }
+
+  // Closes the last ring: drops it when empty, else repeats its first vertex
+  // when the last one differs.
+  void CloseRing() {
+    if (starts_.empty()) return;
+    const size_t first = static_cast<size_t>(starts_.back());
+    if (points_.size() < first + 1) {
+      starts_.pop_back();
+      return;
+    }
+    const Vertex a = Reported(points_[first]);
+    const Vertex b = Reported(points_.back());
+    bool same = SameValue(a.x, b.x) && SameValue(a.y, b.y);
+    if (f_.dims >= 3) same = same && SameValue(a.m, b.m);
+    if (f_.dims >= 4) same = same && SameValue(a.z, b.z);
+    if (!same) AppendCoord(a);
+  }
+
+  const Family& f_;
+  std::vector<Vertex> points_;
+  std::vector<int32_t> starts_{0};
+  int32_t hasMeasures_;
+  Bbox box_{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
+  Bbox mz_{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
 };
 
 double Value(Reader& in) {
@@ -86,24 +217,6 @@ Bbox HeaderRoundTrip(int32_t type, Bbox mz) {
   if (!HasZ(type)) mz.ymin = mz.ymax = 0;
   if (!HasM(type) || mz.xmin == kEmptyMin || mz.xmax == kEmptyMax) mz.xmin = mz.xmax = 0;
   return mz;
-}
-
-// Appends the Point object in the model: the object is unchanged, the file
-// gains the record and widens its boxes by the point.
-void ModelPointAppend(const Family& f, const ModelObject& obj, ModelFile& file) {
-  RecordImage rec;
-  Vertex v = obj.point;
-  if (f.dims < 3) v.m = 0;
-  if (f.dims < 4) v.z = 0;
-  rec.points.push_back(v);
-  file.records.push_back(rec);
-  if (file.records.size() == 1) {
-    file.box = {v.x, v.y, v.x, v.y};
-    file.mz = {v.m, v.z, v.m, v.z};
-  } else {
-    Extend(file.box, v.x, v.y);
-    Extend(file.mz, v.m, v.z);
-  }
 }
 
 bool SameBox(const Bbox& a, const Bbox& b) {
@@ -146,7 +259,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(Shp_New(shp, base.data(), f.shapeType) == 1);
   void* obj = f.create(static_cast<int32_t>(flags >> 4));
   FUZZ_CHECK(obj != nullptr);
-  ModelObject mobj;
+  ModelObject mobj(f);
   ModelFile mfile;
   mfile.type = f.shapeType;
 
@@ -158,19 +271,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 2: {
         const Vertex v = VertexFor(f, in);
         FUZZ_CHECK(f.appendCoord(obj, v) == 1);
-        if (f.kind == Kind::Point) mobj.point = v;
+        mobj.AppendCoord(v);
         break;
       }
       case 3: {
         const int32_t partType = static_cast<int8_t>(in.U8());
         if (f.newPart == nullptr) break;
         FUZZ_CHECK(f.newPart(obj, partType) == 1);
+        mobj.NewPart();
         break;
       }
       case 4: {
         const int32_t noMeasures = in.U8() & 1;
         FUZZ_CHECK(f.append(shp, obj, noMeasures) == 1);
-        if (f.kind == Kind::Point) ModelPointAppend(f, mobj, mfile);
+        mobj.Append(noMeasures, mfile);
         FUZZ_CHECK(Shp_GetNumShapes(shp) == static_cast<int32_t>(mfile.records.size()));
         Bbox box;
         Shp_GetBoundingBox(shp, &box);
@@ -186,9 +300,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 6: {
-        mobj.id = in.I32();
-        f.setId(obj, mobj.id);
-        FUZZ_CHECK(f.getId(obj) == mobj.id);
+        const int32_t id = in.I32();
+        f.setId(obj, id);
+        FUZZ_CHECK(f.getId(obj) == id);
         break;
       }
       case 7: {
@@ -199,6 +313,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ShpFile* wrong = Shp_Create();
         FUZZ_CHECK(Shp_New(wrong, other.data(), g.shapeType) == 1);
         FUZZ_CHECK(f.append(wrong, obj, 0) == 0);
+        mobj.FinishLastPart();
         FUZZ_CHECK(Shp_GetNumShapes(wrong) == 0);
         Shp_Destroy(wrong);
         break;
@@ -227,6 +342,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(SamePoints(got.points, mfile.records[i].points, f.dims));
     FUZZ_CHECK(got.numParts == mfile.records[i].numParts && got.partStarts == mfile.records[i].partStarts &&
                got.partTypes == mfile.records[i].partTypes);
+    if (f.kind != Kind::Point) FUZZ_CHECK(SameBox(got.box, mfile.records[i].box));
   }
   FUZZ_CHECK(f.read(shp, static_cast<int32_t>(mfile.records.size() + 1), back) == 0);
   FUZZ_CHECK(f.destroy(back) == 1);
