@@ -3,6 +3,9 @@
 //
 //   polylines: 20,000 records of two parts, 250 vertices each
 //   PolygonZ:  10,000 records with measures, 4 rings of 100 vertices each
+//   MultiPointZ: 20,000 records with measures, 250 points each
+//   MultiPatch: 10,000 records with measures, a strip, an outer ring and two
+//               inner rings of 100 points each
 //
 // Write phases build every record through AppendCoord/NewPart and append it,
 // from Shp_New to Shp_Close. Read phases open the pair and read every record
@@ -25,6 +28,10 @@ constexpr int kLineVertices = 250;
 constexpr int kPolygons = 10000;
 constexpr int kRings = 4;
 constexpr int kRingVertices = 100;
+constexpr int kMultiPoints = 20000;
+constexpr int kMultiPointPoints = 250;
+constexpr int kPatches = 10000;
+constexpr int kPatchParts = 4;
 
 // A scratch directory for the whole run, removed at exit.
 const std::string& Dir() {
@@ -98,6 +105,47 @@ void WritePolygonsZ(const std::string& base) {
   Shp_Destroy(shp);
 }
 
+void WriteMultiPointsZ(const std::string& base) {
+  std::vector<char> name = CName(base);
+  ShpFile* shp = Shp_Create();
+  ShpMultiPointZ* points = Shp_MultiPointZCreate();
+  if (Shp_New(shp, name.data(), SHP_MULTIPOINTZ) != 1) std::abort();
+  for (int r = 0; r < kMultiPoints; ++r) {
+    for (int i = 0; i < kMultiPointPoints; ++i) {
+      ShpCoordZ c = {r + i * 0.5, r - i * 0.25, i * 2.0, i * 0.125};
+      Shp_MultiPointZAppendCoord(points, &c);
+    }
+    Shp_MultiPointZAppend(shp, points, 0);
+  }
+  Shp_Close(shp);
+  Shp_MultiPointZDestroy(points);
+  Shp_Destroy(shp);
+}
+
+void WriteMultiPatches(const std::string& base) {
+  static constexpr int32_t kTypes[kPatchParts] = {SHP_PART_TRIANGLE_STRIP, SHP_PART_OUTER_RING,
+                                                  SHP_PART_INNER_RING, SHP_PART_INNER_RING};
+  std::vector<char> name = CName(base);
+  ShpFile* shp = Shp_Create();
+  ShpMultiPatch* patch = Shp_MultiPatchCreate(kTypes[0]);
+  if (Shp_New(shp, name.data(), SHP_MULTIPATCH) != 1) std::abort();
+  for (int r = 0; r < kPatches; ++r) {
+    for (int part = 0; part < kPatchParts; ++part) {
+      if (part > 0) Shp_MultiPatchNewPart(patch, kTypes[part]);
+      // Rings end on their first point: the library finds them closed.
+      for (int i = 0; i < kRingVertices; ++i) {
+        const int k = part > 0 && i == kRingVertices - 1 ? 0 : i;
+        ShpCoordZ c = {r + part * 1000.0 + k, r + k * 0.5, k * 2.0, part + k * 0.125};
+        Shp_MultiPatchAppendCoord(patch, &c);
+      }
+    }
+    Shp_MultiPatchAppend(shp, patch, 0);
+  }
+  Shp_Close(shp);
+  Shp_MultiPatchDestroy(patch);
+  Shp_Destroy(shp);
+}
+
 // Reads every record of the pair; with `coords`, also copies every vertex.
 template <typename Obj, typename Coord, typename Create, typename Read, typename Count, typename Get,
           typename Destroy>
@@ -135,6 +183,18 @@ int64_t ReadPolygonsZ(const std::string& base, bool coords) {
                                          Shp_PolygonZGetNumCoords, Shp_PolygonZGetCoord, Shp_PolygonZDestroy);
 }
 
+int64_t ReadMultiPointsZ(const std::string& base, bool coords) {
+  return ReadAll<ShpMultiPointZ, ShpCoordZ>(base, coords, Shp_MultiPointZCreate, Shp_MultiPointZRead,
+                                            Shp_MultiPointZGetNumCoords, Shp_MultiPointZGetCoord,
+                                            Shp_MultiPointZDestroy);
+}
+
+int64_t ReadMultiPatches(const std::string& base, bool coords) {
+  return ReadAll<ShpMultiPatch, ShpCoordZ>(
+      base, coords, [] { return Shp_MultiPatchCreate(SHP_PART_TRIANGLE_STRIP); }, Shp_MultiPatchRead,
+      Shp_MultiPatchGetNumCoords, Shp_MultiPatchGetCoord, Shp_MultiPatchDestroy);
+}
+
 // The floors: the same number of bytes in one stream call.
 void FloorWrite(const std::string& path, const std::vector<char>& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -164,6 +224,24 @@ const std::string& PolygonsZFile() {
   static const std::string base = [] {
     std::string b = Base("polygonz-read");
     WritePolygonsZ(b);
+    return b;
+  }();
+  return base;
+}
+
+const std::string& MultiPointsZFile() {
+  static const std::string base = [] {
+    std::string b = Base("multipointz-read");
+    WriteMultiPointsZ(b);
+    return b;
+  }();
+  return base;
+}
+
+const std::string& MultiPatchesFile() {
+  static const std::string base = [] {
+    std::string b = Base("multipatch-read");
+    WriteMultiPatches(b);
     return b;
   }();
   return base;
@@ -215,6 +293,20 @@ BENCHMARK(BM_Read<PolygonsZFile, ReadPolygonsZ, false>)->Name("PolygonZ/Read")->
 BENCHMARK(BM_Read<PolygonsZFile, ReadPolygonsZ, true>)->Name("PolygonZ/ReadGetCoords")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FloorRead<PolygonsZFile>)->Name("PolygonZ/FloorRead")->Unit(benchmark::kMillisecond);
 
+BENCHMARK(BM_Write<WriteMultiPointsZ>)->Name("MultiPointZ/Write")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorWrite<MultiPointsZFile>)->Name("MultiPointZ/FloorWrite")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read<MultiPointsZFile, ReadMultiPointsZ, false>)->Name("MultiPointZ/Read")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read<MultiPointsZFile, ReadMultiPointsZ, true>)
+    ->Name("MultiPointZ/ReadGetCoords")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorRead<MultiPointsZFile>)->Name("MultiPointZ/FloorRead")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write<WriteMultiPatches>)->Name("MultiPatch/Write")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorWrite<MultiPatchesFile>)->Name("MultiPatch/FloorWrite")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read<MultiPatchesFile, ReadMultiPatches, false>)->Name("MultiPatch/Read")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Read<MultiPatchesFile, ReadMultiPatches, true>)
+    ->Name("MultiPatch/ReadGetCoords")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorRead<MultiPatchesFile>)->Name("MultiPatch/FloorRead")->Unit(benchmark::kMillisecond);
 }  // namespace
 
 BENCHMARK_MAIN();
