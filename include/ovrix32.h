@@ -376,10 +376,11 @@ OVRIX32_API int32_t Shp_MultiPointZGetZCoordRange(ShpMultiPointZ* multiPoint, do
  *                  header's. Refused with only the id set to n: a record of
  *                  another type (a Null record, say), counts that are negative
  *                  or that the record's length cannot hold, memory that runs
- *                  out. Refused with the object emptied (id n): a file that
- *                  ends or fails inside the record. Boxes, ranges and part
- *                  starts are taken as stored; measures are present when the
- *                  record's length exceeds the length without them.
+ *                  out. Refused with the object emptied (id n, no vertex,
+ *                  one empty part): a file that shrinks or fails while the
+ *                  record is read. Boxes, ranges and part starts are taken as
+ *                  stored; measures are present when the record's length
+ *                  exceeds the length without them.
  *  Append          appends to a file of the variant's type created with
  *                  Shp_New or opened in mode 2; first drops an empty last part
  *                  (also when then refused). M and Z: noMeasures nonzero
