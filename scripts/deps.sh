@@ -3,6 +3,7 @@
 # something is actually missing, so repeated builds stay fast and offline.
 #   scripts/deps.sh build   compiler and CMake
 #   scripts/deps.sh test    everything the test suite needs as well
+#   scripts/deps.sh memcheck  the test suite's needs and valgrind
 set -euo pipefail
 build_pkgs=(cmake g++ make pkg-config)
 test_pkgs=(googletest libgtest-dev libbenchmark-dev binutils clang libclang-rt-14-dev strace
@@ -10,7 +11,8 @@ test_pkgs=(googletest libgtest-dev libbenchmark-dev binutils clang libclang-rt-1
 case "${1:-build}" in
   build) want=("${build_pkgs[@]}") ;;
   test) want=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
-  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+  memcheck) want=("${build_pkgs[@]}" "${test_pkgs[@]}" valgrind) ;;
+  *) echo "usage: $0 build|test|memcheck" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${want[@]}"; do

@@ -2,6 +2,8 @@
 # Quick start, second command: installs what the tests need, then builds and
 # runs every test twice: a normal build and an AddressSanitizer +
 # UndefinedBehaviorSanitizer build. Both build with -Wall -Wextra -Werror.
+# A third build, with clang, runs each fuzz target for OVRIX32_FUZZ_SECONDS
+# seconds (default 60); the saved fuzz inputs are replayed by the first two.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -15,3 +17,8 @@ run() {
 }
 run build/test
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run build/test-sanitize -DOVRIX32_SANITIZE=ON
+echo "=== build/test-fuzz"
+CC=clang CXX=clang++ cmake -S . -B build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIX32_FUZZ=ON \
+  -DOVRIX32_WERROR=OFF -DOVRIX32_FUZZ_SECONDS="${OVRIX32_FUZZ_SECONDS:-60}" >/dev/null
+cmake --build build/test-fuzz -j"$jobs" --target fuzz_all
+(cd build/test-fuzz && ctest --output-on-failure -j"$jobs" -L fuzz-run --timeout 900)

@@ -86,27 +86,32 @@ bool SaneParts(const RecordImage& img) {
 
 bool SameValue(double a, double b) { return !(a < b) && !(a > b); }
 
+bool IsRing(int32_t partType) { return partType >= 2 && partType <= 5; }
+
+// Whether the last part's last point repeats its first, as ring closing
+// compares them (a NaN equals anything).
+bool LastPartClosed(const Family& f, const RecordImage& img, size_t first) {
+  const Vertex a = img.points[first], b = img.points.back();
+  bool same = SameValue(a.x, b.x) && SameValue(a.y, b.y);
+  if (f.dims >= 3) same = same && SameValue(a.m, b.m);
+  if (f.dims >= 4) same = same && SameValue(a.z, b.z);
+  return same;
+}
+
 // What an append of a record read as `img` writes, as it reads back: a
 // polyline drops an empty last part; a polygon drops an empty last ring or
-// closes it by repeating its first vertex. EXTENSION POINT: MultiPatch
-// closes its rings by its own rules; model them here when it lands.
+// closes it by repeating its first vertex; a MultiPatch closes its last part
+// when it is a ring, then drops it when it is empty.
 RecordImage ExpectedAfterAppend(const Family& f, RecordImage img) {
   if (img.numParts < 1 || !SaneParts(img)) return img;
   const size_t first = static_cast<size_t>(img.partStarts.back());
-  if (f.kind == Kind::Line && first == img.points.size()) {
+  const bool empty = first == img.points.size();
+  const bool ring = f.kind == Kind::Polygon || (f.kind == Kind::MultiPatch && IsRing(img.partTypes.back()));
+  if (ring && !empty && !LastPartClosed(f, img, first)) img.points.push_back(img.points[first]);
+  if (empty && f.kind != Kind::Point && f.kind != Kind::MultiPoint) {
     img.partStarts.pop_back();
+    if (!img.partTypes.empty()) img.partTypes.pop_back();
     --img.numParts;
-  } else if (f.kind == Kind::Polygon) {
-    if (first == img.points.size()) {
-      img.partStarts.pop_back();
-      --img.numParts;
-    } else {
-      const Vertex a = img.points[first], b = img.points.back();
-      bool same = SameValue(a.x, b.x) && SameValue(a.y, b.y);
-      if (f.dims >= 3) same = same && SameValue(a.m, b.m);
-      if (f.dims >= 4) same = same && SameValue(a.z, b.z);
-      if (!same) img.points.push_back(a);
-    }
   }
   return img;
 }
@@ -229,6 +234,10 @@ void AppendToInput(char* base, Reader& in) {
   Vertex v{in.Double(), in.Double(), in.Double(), in.Double()};
   FUZZ_CHECK(f->appendCoord(obj, v) == 1);
   RecordImage want = Capture(*f, obj);
+  // Appended with measures: the stored m goes out even where the object
+  // does not report it yet (a new MultiPoint object).
+  for (Vertex& p : want.points)
+    if (f->dims >= 3) p.m = v.m;
   const int32_t appended = f->append(shp, obj, 0);
   FUZZ_CHECK(Shp_Close(shp) == 1);
   if (appended == 1) {

@@ -56,6 +56,8 @@ struct ModelFile {
   Bbox mz{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};  // x = M, y = Z
 };
 
+bool IsRing(int32_t partType) { return partType >= 2 && partType <= 5; }
+
 // Equal as the ring closing compares: neither less nor greater.
 bool SameValue(double a, double b) { return !(a < b) && !(a > b); }
 
@@ -63,7 +65,10 @@ bool SameValue(double a, double b) { return !(a < b) && !(a > b); }
 // rules by which the library's calls change it and the file.
 class ModelObject {
  public:
-  explicit ModelObject(const Family& f) : f_(f), hasMeasures_(f.dims >= 3 && f.kind != Kind::Point ? 1 : 0) {}
+  ModelObject(const Family& f, int32_t firstPartType)
+      : f_(f),
+        types_{firstPartType},
+        hasMeasures_(f.dims >= 3 && f.kind != Kind::Point && f.kind != Kind::MultiPoint ? 1 : 0) {}
 
   void AppendCoord(Vertex v) {
     if (f_.dims < 3) v.m = 0;
@@ -82,36 +87,82 @@ class ModelObject {
     }
   }
 
-  void NewPart() {
+  // `accepted`: what the library answered (only MultiPatch refuses a part,
+  // by its ring rules, and then changes nothing).
+  void NewPart(int32_t partType, int32_t accepted) {
+    const bool currentEmpty = !starts_.empty() && starts_.back() == static_cast<int32_t>(points_.size());
+    if (f_.kind == Kind::MultiPatch) {
+      if (!accepted) return;
+      if (currentEmpty) {
+        types_.back() = partType;  // an empty part takes the type instead
+        return;
+      }
+      if (IsRing(types_.back())) CloseRing();
+      starts_.push_back(static_cast<int32_t>(points_.size()));
+      types_.push_back(partType);
+      return;
+    }
     if (f_.kind == Kind::Polygon) {
       CloseRing();
-    } else if (!starts_.empty() && starts_.back() == static_cast<int32_t>(points_.size())) {
+    } else if (currentEmpty) {
       return;  // never a new part behind an empty one
     }
     starts_.push_back(static_cast<int32_t>(points_.size()));
   }
 
+  // Whether the library must accept NewPart with this type: only inner
+  // rings (3) and rings (5) depend on the part before them, and an object
+  // needs a part to start another.
+  bool MustAcceptPart(int32_t partType) const {
+    return f_.kind != Kind::MultiPatch || (!starts_.empty() && partType != 3 && partType != 5);
+  }
+
   // The first step of every append, done even when the append then refuses:
   // a polygon's last ring is closed, a polyline's empty last part dropped.
   void FinishLastPart() {
-    if (f_.kind == Kind::Polygon)
+    if (f_.kind == Kind::Polygon) {
       CloseRing();
-    else if (f_.kind == Kind::Line && !starts_.empty() && starts_.back() == static_cast<int32_t>(points_.size()))
+    } else if (f_.kind == Kind::MultiPatch && !starts_.empty()) {
+      if (IsRing(types_.back())) CloseRing();
+      if (!starts_.empty() && starts_.back() == static_cast<int32_t>(points_.size())) {
+        starts_.pop_back();
+        types_.pop_back();
+      }
+    } else if (f_.kind == Kind::Line && !starts_.empty() && starts_.back() == static_cast<int32_t>(points_.size())) {
       starts_.pop_back();
+    }
   }
 
   void Append(int32_t noMeasures, ModelFile& file) {
     if (f_.kind == Kind::Point) return AppendPoint(file);
+    const int32_t firstType = types_.empty() ? firstType_ : types_[0];
     FinishLastPart();
     const bool measures = f_.dims >= 3 && noMeasures == 0;
     RecordImage rec;
-    rec.numParts = static_cast<int32_t>(starts_.size());
-    rec.partStarts = starts_;
+    if (f_.kind != Kind::MultiPoint) {
+      rec.numParts = static_cast<int32_t>(starts_.size());
+      rec.partStarts = starts_;
+    }
+    if (f_.kind == Kind::MultiPatch) rec.partTypes = types_;
     rec.points = points_;
     for (Vertex& v : rec.points)
       if (f_.dims >= 3 && !measures) v.m = NO_DATA;
     rec.box = box_;
     file.records.push_back(rec);
+    // The object is emptied; its boxes stay until the next first vertex.
+    const bool empty = points_.empty();
+    points_.clear();
+    starts_.assign(1, 0);
+    types_.assign(1, firstType);
+    firstType_ = firstType;
+    if (f_.dims >= 3)
+      hasMeasures_ = (f_.kind == Kind::Polygon || f_.kind == Kind::MultiPatch || measures) ? 1 : 0;
+    // A MultiPoint or MultiPatch object without points goes out with the
+    // empty box and leaves the file's box and ranges alone.
+    if (empty && (f_.kind == Kind::MultiPoint || f_.kind == Kind::MultiPatch)) {
+      file.records.back().box = {kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
+      return;
+    }
     const bool first = file.records.size() == 1;
     if (first) {
       file.box = box_;
@@ -134,16 +185,12 @@ class ModelObject {
         file.mz.ymin = mz_.ymin;
         file.mz.ymax = mz_.ymax;
       } else {
-        const double m1 = measures ? mz_.xmin : file.mz.xmin;
-        const double m2 = measures ? mz_.xmax : file.mz.xmax;
-        Extend(file.mz, m1, mz_.ymin);
-        Extend(file.mz, m2, mz_.ymax);
+        // Without measures the file's own M range stands in for the
+        // record's, read afresh for each corner.
+        Extend(file.mz, measures ? mz_.xmin : file.mz.xmin, mz_.ymin);
+        Extend(file.mz, measures ? mz_.xmax : file.mz.xmax, mz_.ymax);
       }
     }
-    // The object is emptied; its boxes stay until the next first vertex.
-    points_.clear();
-    starts_.assign(1, 0);
-    if (f_.dims >= 3) hasMeasures_ = (f_.kind == Kind::Polygon || measures) ? 1 : 0;
   }
 
  private:
@@ -177,6 +224,7 @@ class ModelObject {
     const size_t first = static_cast<size_t>(starts_.back());
     if (points_.size() < first + 1) {
       starts_.pop_back();
+      if (f_.kind == Kind::MultiPatch) types_.pop_back();
       return;
     }
     const Vertex a = Reported(points_[first]);
@@ -190,6 +238,8 @@ class ModelObject {
   const Family& f_;
   std::vector<Vertex> points_;
   std::vector<int32_t> starts_{0};
+  std::vector<int32_t> types_;  // MultiPatch: type of each part
+  int32_t firstType_ = 0;
   int32_t hasMeasures_;
   Bbox box_{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
   Bbox mz_{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
@@ -257,9 +307,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ShpFile* shp = Shp_Create();
   FUZZ_CHECK(shp != nullptr);
   FUZZ_CHECK(Shp_New(shp, base.data(), f.shapeType) == 1);
-  void* obj = f.create(static_cast<int32_t>(flags >> 4));
+  void* obj = f.create(static_cast<int32_t>(flags >> 4));  // MultiPatch: the first part's type
   FUZZ_CHECK(obj != nullptr);
-  ModelObject mobj(f);
+  const int32_t firstPartType = static_cast<int32_t>(flags >> 4);
+  ModelObject mobj(f, firstPartType);
   ModelFile mfile;
   mfile.type = f.shapeType;
 
@@ -277,8 +328,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 3: {
         const int32_t partType = static_cast<int8_t>(in.U8());
         if (f.newPart == nullptr) break;
-        FUZZ_CHECK(f.newPart(obj, partType) == 1);
-        mobj.NewPart();
+        const int32_t accepted = f.newPart(obj, partType);
+        if (mobj.MustAcceptPart(partType)) FUZZ_CHECK(accepted == 1);
+        mobj.NewPart(partType, accepted);
         break;
       }
       case 4: {
