@@ -24,6 +24,7 @@ using hardening::Families;
 using hardening::Family;
 using hardening::Kind;
 using hardening::Vertex;
+using hardening::WritableName;
 
 class AllocFailureTest : public test::TempDirTest {
  protected:
@@ -89,12 +90,6 @@ class AllocFailureTest : public test::TempDirTest {
   bool andLater_ = false;
 };
 
-std::vector<char> Name(const std::string& s) {
-  std::vector<char> v(s.begin(), s.end());
-  v.push_back('\0');
-  return v;
-}
-
 // Builds a record of `parts` parts of `pointsPerPart` points each.
 bool FillRecord(const Family& f, void* obj, int parts, int pointsPerPart, int seed,
                 const std::function<bool(const char*, const std::function<bool()>&)>& attempt) {
@@ -119,7 +114,7 @@ TEST_F(AllocFailureTest, WriteAndReadEveryFamily) {
     auto attempt = [this](const char* what, const std::function<bool()>& op) { return Attempt(what, op); };
     Sweep(
         [&](const std::string& prefix) {
-          std::vector<char> base = Name(prefix);
+          std::vector<char> base = WritableName(prefix);
           ShpFile* shp = nullptr;
           void* obj = nullptr;
           void* back = nullptr;
@@ -162,7 +157,7 @@ TEST_F(AllocFailureTest, FileHandleReserve) {
   const Family& f = Families().front();
   Sweep(
       [&](const std::string& prefix) {
-        std::vector<char> base = Name(prefix);
+        std::vector<char> base = WritableName(prefix);
         const int32_t added = Shp_ReserveFileHandles(4);
         EXPECT_GE(added, 0);
         EXPECT_LE(added, 4);

@@ -30,25 +30,9 @@ using hardening::Kind;
 using hardening::RecordImage;
 using hardening::SamePoints;
 using hardening::Vertex;
-
-std::vector<char> Name(const std::string& s) {
-  std::vector<char> v(s.begin(), s.end());
-  v.push_back('\0');
-  return v;
-}
-
-// Appends `records` records of a few points each; returns the number of
-// appends that reported success.
-int WriteRecords(const Family& f, ShpFile* shp, int records, int pointsPerRecord = 3) {
-  void* obj = f.create(2);
-  int ok = 0;
-  for (int r = 0; r < records; ++r) {
-    for (int i = 0; i < pointsPerRecord; ++i) f.appendCoord(obj, Vertex{1.0 * r, 1.0 * i, 2.0 * i, 3.0 * r});
-    ok += f.append(shp, obj, 0);
-  }
-  f.destroy(obj);
-  return ok;
-}
+using hardening::WritableName;
+using hardening::WriteSamplePair;
+using hardening::AppendSampleRecords;
 
 // Runs `body` in a child process (for process-wide limits) and returns its
 // exit status; the child reports a failed check with exit code 1.
@@ -70,13 +54,13 @@ TEST_F(IoFaultTest, DiskFullWhileWriting) {
       SCOPED_TRACE(std::string(f.name) + ext);
       const std::string base = Path(std::string("full_") + f.name + (ext[3] == 'p' ? "_shp" : "_shx"));
       ASSERT_EQ(symlink("/dev/full", (base + ext).c_str()), 0);
-      std::vector<char> name = Name(base);
+      std::vector<char> name = WritableName(base);
       ShpFile* shp = Shp_Create();
       ASSERT_EQ(Shp_New(shp, name.data(), f.shapeType), 1);
       // The first append positions the main stream, which fails on the
       // full device and refuses the record; later appends are counted as
       // if written.
-      WriteRecords(f, shp, 500);
+      AppendSampleRecords(f, shp, 500);
       EXPECT_GE(Shp_GetNumShapes(shp), 499);
       EXPECT_EQ(Shp_Close(shp), 1);
       // Nothing usable reached the full device: the pair does not open.
@@ -99,15 +83,15 @@ TEST_F(IoFaultTest, FileSizeLimitReachedWhileWriting) {
       signal(SIGXFSZ, SIG_IGN);
       struct rlimit lim = {6000, 6000};
       if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return false;
-      std::vector<char> name = Name(base);
+      std::vector<char> name = WritableName(base);
       ShpFile* shp = Shp_Create();
       if (Shp_New(shp, name.data(), f.shapeType) != 1) return false;
-      WriteRecords(f, shp, 400);
+      AppendSampleRecords(f, shp, 400);
       return Shp_Close(shp) == 1 && Shp_Destroy(shp) == 1;
     });
     ASSERT_EQ(status, 0);
     ASSERT_LE(test::FileSize(base + ".shp"), 6000);
-    std::vector<char> name = Name(base);
+    std::vector<char> name = WritableName(base);
     ShpFile* shp = Shp_Create();
     ASSERT_EQ(Shp_Open(shp, name.data(), 3), 1);
     void* obj = f.create(2);
@@ -121,7 +105,7 @@ TEST_F(IoFaultTest, FileSizeLimitReachedWhileWriting) {
     // record belongs, so that the new record reads back.
     if (Shp_Open(shp, name.data(), 2) == 1) {
       const int32_t before = Shp_GetNumShapes(shp);
-      EXPECT_EQ(WriteRecords(f, shp, 1), 1);
+      EXPECT_EQ(AppendSampleRecords(f, shp, 1), 1);
       EXPECT_EQ(Shp_Close(shp), 1);
       ASSERT_EQ(Shp_Open(shp, name.data(), 3), 1);
       EXPECT_EQ(Shp_GetNumShapes(shp), before + 1);
@@ -140,11 +124,9 @@ TEST_F(IoFaultTest, FilesTruncatedWhileOpenForReading) {
   for (const Family& f : Families()) {
     SCOPED_TRACE(f.name);
     const std::string base = Path(std::string("cut_") + f.name);
-    std::vector<char> name = Name(base);
+    std::vector<char> name = WritableName(base);
+    ASSERT_TRUE(WriteSamplePair(f, base, 12));
     ShpFile* shp = Shp_Create();
-    ASSERT_EQ(Shp_New(shp, name.data(), f.shapeType), 1);
-    ASSERT_EQ(WriteRecords(f, shp, 12), 12);
-    ASSERT_EQ(Shp_Close(shp), 1);
     const std::vector<uint8_t> shpBytes = test::ReadFile(base + ".shp");
     const std::vector<uint8_t> shxBytes = test::ReadFile(base + ".shx");
 
@@ -201,17 +183,17 @@ TEST_F(IoFaultTest, FilesTruncatedWhileWriting) {
     for (int mode : {1, 2}) {
       SCOPED_TRACE(std::string(f.name) + " mode " + std::to_string(mode));
       const std::string base = Path(std::string("wcut_") + f.name);
-      std::vector<char> name = Name(base);
+      std::vector<char> name = WritableName(base);
       ShpFile* shp = Shp_Create();
       ASSERT_EQ(Shp_New(shp, name.data(), f.shapeType), 1);
-      WriteRecords(f, shp, 5);
+      AppendSampleRecords(f, shp, 5);
       if (mode == 2) {
         ASSERT_EQ(Shp_Close(shp), 1);
         ASSERT_EQ(Shp_Open(shp, name.data(), 2), 1);
       }
       ASSERT_EQ(truncate((base + ".shp").c_str(), 0), 0);
       ASSERT_EQ(truncate((base + ".shx").c_str(), 20), 0);
-      WriteRecords(f, shp, 5);
+      AppendSampleRecords(f, shp, 5);
       EXPECT_EQ(Shp_Close(shp), 1);
       if (Shp_Open(shp, name.data(), 3) == 1) {
         void* obj = f.create(2);
@@ -229,7 +211,7 @@ TEST_F(IoFaultTest, FilesTruncatedWhileWriting) {
 // reserve keeps its size.
 TEST_F(IoFaultTest, FilesThatCannotBeOpened) {
   const Family& f = Families().front();
-  std::vector<char> missing = Name(Path("no/such/dir/base"));
+  std::vector<char> missing = WritableName(Path("no/such/dir/base"));
   ShpFile* shp = Shp_Create();
   EXPECT_EQ(Shp_New(shp, missing.data(), f.shapeType), 0);
   EXPECT_EQ(Shp_Open(shp, missing.data(), 3), 0);
@@ -240,7 +222,7 @@ TEST_F(IoFaultTest, FilesThatCannotBeOpened) {
   // platform but holds no file code.
   const std::string dirBase = Path("dirmain");
   ASSERT_EQ(mkdir((dirBase + ".shp").c_str(), 0755), 0);
-  std::vector<char> dirName = Name(dirBase);
+  std::vector<char> dirName = WritableName(dirBase);
   EXPECT_EQ(Shp_New(shp, dirName.data(), f.shapeType), 0);
   EXPECT_EQ(Shp_Open(shp, dirName.data(), 3), 0);
   EXPECT_EQ(Shp_IsShapeFile((dirBase + ".shp").c_str()), 0);
@@ -250,7 +232,7 @@ TEST_F(IoFaultTest, FilesThatCannotBeOpened) {
   // and a main file holding its header only.
   const std::string idxBase = Path("dirindex");
   ASSERT_EQ(mkdir((idxBase + ".shx").c_str(), 0755), 0);
-  std::vector<char> idxName = Name(idxBase);
+  std::vector<char> idxName = WritableName(idxBase);
   EXPECT_EQ(Shp_New(shp, idxName.data(), f.shapeType), 0);
   EXPECT_EQ(Shp_GetNumShapes(shp), 0);
   EXPECT_EQ(test::FileSize(idxBase + ".shp"), 100);
@@ -259,10 +241,8 @@ TEST_F(IoFaultTest, FilesThatCannotBeOpened) {
 
   // A pair whose index was replaced by a directory after it was written.
   const std::string goneBase = Path("gone");
-  std::vector<char> goneName = Name(goneBase);
-  ASSERT_EQ(Shp_New(shp, goneName.data(), f.shapeType), 1);
-  WriteRecords(f, shp, 2);
-  ASSERT_EQ(Shp_Close(shp), 1);
+  std::vector<char> goneName = WritableName(goneBase);
+  ASSERT_TRUE(WriteSamplePair(f, goneBase, 2));
   ASSERT_EQ(unlink((goneBase + ".shx").c_str()), 0);
   ASSERT_EQ(mkdir((goneBase + ".shx").c_str(), 0755), 0);
   EXPECT_EQ(Shp_Open(shp, goneName.data(), 2), 0);
@@ -295,12 +275,8 @@ TEST_F(IoFaultTest, FilesThatCannotBeOpened) {
 TEST_F(IoFaultTest, OutOfFileDescriptors) {
   const Family& f = Families().front();
   const std::string base = Path("fds");
-  std::vector<char> name = Name(base);
-  ShpFile* shp = Shp_Create();
-  ASSERT_EQ(Shp_New(shp, name.data(), f.shapeType), 1);
-  WriteRecords(f, shp, 3);
-  ASSERT_EQ(Shp_Close(shp), 1);
-  ASSERT_EQ(Shp_Destroy(shp), 1);
+  std::vector<char> name = WritableName(base);
+  ASSERT_TRUE(WriteSamplePair(f, base, 3));
 
   const int status = InChild([&] {
     struct rlimit lim = {64, 64};

@@ -20,12 +20,7 @@ using hardening::Families;
 using hardening::Family;
 using hardening::Kind;
 using hardening::Vertex;
-
-std::vector<char> Name(const std::string& s) {
-  std::vector<char> v(s.begin(), s.end());
-  v.push_back('\0');
-  return v;
-}
+using hardening::WritableName;
 
 class LimitsTest : public test::TempDirTest {
  protected:
@@ -36,23 +31,22 @@ class LimitsTest : public test::TempDirTest {
     return prefix + std::string(length - prefix.size() - ext.size(), 'n') + ext;
   }
 
-  // A pair of `f`'s type with one record of a few points.
-  void WritePair(const Family& f, const std::string& base) {
-    std::vector<char> name = Name(base);
-    ShpFile* shp = Shp_Create();
-    ASSERT_EQ(Shp_New(shp, name.data(), f.shapeType), 1);
-    void* obj = f.create(2);
-    for (int i = 0; i < 3; ++i) f.appendCoord(obj, Vertex{1.0 * i, 2.0, 3.0, 4.0});
-    ASSERT_EQ(f.append(shp, obj, 0), 1);
-    f.destroy(obj);
-    ASSERT_EQ(Shp_Destroy(shp), 1);
+  // Makes `path` a sparse file of `bytes` bytes whose header gives that
+  // length; returns the original first bytes.
+  static std::vector<uint8_t> Stretch(const std::string& path, int64_t bytes) {
+    std::vector<uint8_t> header = test::ReadFile(path);
+    std::vector<uint8_t> stretched = header;
+    test::PutBE32(stretched, 24, static_cast<int32_t>(bytes / 2));
+    test::WriteFile(path, stretched);
+    EXPECT_EQ(truncate(path.c_str(), bytes), 0);
+    return header;
   }
 };
 
 TEST_F(LimitsTest, BaseNamesAreCutAt251Characters) {
   const Family& f = Families().front();
   // 251 characters: kept whole.
-  std::vector<char> exact = Name(PathOfLength(251));
+  std::vector<char> exact = WritableName(PathOfLength(251));
   ShpFile* shp = Shp_Create();
   ASSERT_EQ(Shp_New(shp, exact.data(), f.shapeType), 1);
   char got[260];
@@ -62,7 +56,7 @@ TEST_F(LimitsTest, BaseNamesAreCutAt251Characters) {
   EXPECT_TRUE(test::FileExists(std::string(exact.data()) + ".shp"));
   // 252 and 300 characters: cut to the 251 above, in the caller's string too.
   for (size_t len : {size_t{252}, size_t{300}}) {
-    std::vector<char> longer = Name(PathOfLength(len));
+    std::vector<char> longer = WritableName(PathOfLength(len));
     ASSERT_EQ(Shp_Open(shp, longer.data(), 3), 1);
     EXPECT_EQ(std::strlen(longer.data()), 251u);
     EXPECT_STREQ(longer.data(), exact.data());
@@ -140,9 +134,9 @@ TEST_F(LimitsTest, CountsAndRecordNumbersNearThe32BitLimits) {
   for (const Family& f : Families()) {
     SCOPED_TRACE(f.name);
     const std::string base = Path(std::string("count_") + f.name);
-    WritePair(f, base);
+    ASSERT_TRUE(hardening::WriteSamplePair(f, base, 1));
     std::vector<uint8_t> shx = test::ReadFile(base + ".shx");
-    std::vector<char> name = Name(base);
+    std::vector<char> name = WritableName(base);
     void* obj = f.create(2);
     for (int32_t words : {INT32_MAX, INT32_MAX - 3, INT32_MIN, -1, 49, 0}) {
       test::PutBE32(shx, 24, words);
@@ -171,14 +165,11 @@ TEST_F(LimitsTest, IndexGrowsUpTo2GibibytesOnly) {
     // length would have to match its record count.
     if (f.kind == Kind::Point) continue;
     const std::string base = Path("full_index");
-    WritePair(f, base);
+    ASSERT_TRUE(hardening::WriteSamplePair(f, base, 1));
     const int32_t count = (INT32_MAX - 100) / 8;
     const int64_t shxBytes = 100 + 8 * int64_t{count};
-    std::vector<uint8_t> header = test::ReadFile(base + ".shx");
+    const std::vector<uint8_t> header = Stretch(base + ".shx", shxBytes);
     ASSERT_EQ(header.size(), 108u);
-    test::PutBE32(header, 24, static_cast<int32_t>(shxBytes / 2));
-    test::WriteFile(base + ".shx", header);
-    ASSERT_EQ(truncate((base + ".shx").c_str(), shxBytes), 0);
     {  // The last entry names the one record the main file holds.
       std::FILE* s = std::fopen((base + ".shx").c_str(), "rb+");
       ASSERT_NE(s, nullptr);
@@ -186,7 +177,7 @@ TEST_F(LimitsTest, IndexGrowsUpTo2GibibytesOnly) {
       ASSERT_EQ(std::fwrite(header.data() + 100, 1, 8, s), 8u);
       std::fclose(s);
     }
-    std::vector<char> name = Name(base);
+    std::vector<char> name = WritableName(base);
     ShpFile* shp = Shp_Create();
     void* obj = f.create(2);
     ASSERT_EQ(Shp_Open(shp, name.data(), 2), 1);
@@ -218,13 +209,10 @@ TEST_F(LimitsTest, AppendRefusedPastTwoGibibytesOfMainFile) {
     // length must match its record count.
     if (f.kind == Kind::Point) continue;
     const std::string base = Path("big_main");
-    WritePair(f, base);
+    ASSERT_TRUE(hardening::WriteSamplePair(f, base, 1));
     const int64_t shpBytes = int64_t{1} << 31;
-    std::vector<uint8_t> header = test::ReadFile(base + ".shp");
-    test::PutBE32(header, 24, static_cast<int32_t>(shpBytes / 2));
-    test::WriteFile(base + ".shp", header);
-    ASSERT_EQ(truncate((base + ".shp").c_str(), shpBytes), 0);
-    std::vector<char> name = Name(base);
+    Stretch(base + ".shp", shpBytes);
+    std::vector<char> name = WritableName(base);
     ShpFile* shp = Shp_Create();
     ASSERT_EQ(Shp_Open(shp, name.data(), 2), 1);
     void* obj = f.create(2);

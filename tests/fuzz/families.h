@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "ovrix32.h"
@@ -201,6 +202,37 @@ inline RecordImage Capture(const Family& f, void* obj) {
   if (f.measureRange != nullptr) f.measureRange(obj, &img.mmin, &img.mmax);
   if (f.zRange != nullptr) f.zRange(obj, &img.zmin, &img.zmax);
   return img;
+}
+
+// A writable copy of a name, for the functions that take char* (Shp_Open and
+// Shp_New may cut the caller's string).
+inline std::vector<char> WritableName(const std::string& s) {
+  std::vector<char> v(s.begin(), s.end());
+  v.push_back('\0');
+  return v;
+}
+
+// Appends `records` records of `points` points each (a few distinct values
+// per point) to an open pair; returns how many appends succeeded.
+inline int AppendSampleRecords(const Family& f, ShpFile* shp, int records, int points = 3) {
+  void* obj = f.create(2);
+  int ok = 0;
+  for (int r = 0; r < records; ++r) {
+    for (int i = 0; i < points; ++i) f.appendCoord(obj, Vertex{1.0 * r, 1.0 * i, 2.0 * i, 3.0 * r});
+    ok += f.append(shp, obj, 0);
+  }
+  f.destroy(obj);
+  return ok;
+}
+
+// Creates the pair `base` of `f`'s type holding such records; true when it
+// was created and every record appended.
+inline bool WriteSamplePair(const Family& f, const std::string& base, int records, int points = 3) {
+  std::vector<char> name = WritableName(base);
+  ShpFile* shp = Shp_Create();
+  const bool ok = Shp_New(shp, name.data(), f.shapeType) == 1 && AppendSampleRecords(f, shp, records, points) == records;
+  Shp_Destroy(shp);
+  return ok;
 }
 
 // Values compared bit for bit, so that NaNs and signed zeros count.

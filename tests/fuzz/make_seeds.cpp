@@ -34,8 +34,7 @@ void Save(const std::filesystem::path& dir, const std::string& name, const std::
 // A small pair of `f`'s type: `records` records of growing size, each part
 // a few points.
 void WritePair(const Family& f, const std::string& base, int records) {
-  std::vector<char> name(base.begin(), base.end());
-  name.push_back('\0');
+  std::vector<char> name = WritableName(base);
   ShpFile* shp = Shp_Create();
   if (Shp_New(shp, name.data(), f.shapeType) != 1) std::abort();
   void* obj = f.create(2);

@@ -146,8 +146,7 @@ void ReadAndCopy(char* base, size_t inputSize) {
   const int32_t type = Shp_GetType(shp);
   const Family* own = FamilyForType(type);
   std::string copyStr = ScratchPath("copy");
-  std::vector<char> copyBase(copyStr.begin(), copyStr.end());
-  copyBase.push_back('\0');
+  std::vector<char> copyBase = WritableName(copyStr);
   ShpFile* copy = Shp_Create();
   FUZZ_CHECK(copy != nullptr);
   if (own != nullptr) FUZZ_CHECK(Shp_New(copy, copyBase.data(), type) == 1);
@@ -264,8 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteBytes(shpPath, shpBytes.data(), shpBytes.size());
   WriteBytes(shxPath, shxBytes.data(), shxBytes.size());
   std::string baseStr = ScratchPath("in");
-  std::vector<char> base(baseStr.begin(), baseStr.end());
-  base.push_back('\0');
+  std::vector<char> base = WritableName(baseStr);
 
   const int64_t liveBefore = ovrix::Mem_LiveBlocks();
   if (flags & kReserveHandles) FUZZ_CHECK(Shp_ReserveFileHandles(2) == 2);

@@ -298,11 +298,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (flags & 1) FUZZ_CHECK(Shp_ReserveFileHandles(3) == 3);
 
   const std::string baseStr = ScratchPath("written");
-  std::vector<char> base(baseStr.begin(), baseStr.end());
-  base.push_back('\0');
+  std::vector<char> base = WritableName(baseStr);
   const std::string otherStr = ScratchPath("other");
-  std::vector<char> other(otherStr.begin(), otherStr.end());
-  other.push_back('\0');
+  std::vector<char> other = WritableName(otherStr);
 
   ShpFile* shp = Shp_Create();
   FUZZ_CHECK(shp != nullptr);
