@@ -99,11 +99,14 @@ int32_t DbTable_AddRecBegin(DbTable* t) {
   const uint8_t s = t->tableState;
   if ((s != DB_LOADED && s != DB_POSITIONED && s != DB_PARTIAL) || t->accessMode == DB_READONLY) return 0;
   // New records go over the end-of-file byte when the file ends in one, and
-  // behind the last byte otherwise; never in front of the first record.
+  // behind the last byte otherwise; never in front of the first record. A
+  // file that ends exactly with its last counted record has no end-of-file
+  // byte, whatever that record's last byte holds.
   const int64_t end = DbFile_SeekEnd(t);
   if (end < 0) return 0;
   int64_t pos = end;
-  if (end > t->headerSize) {
+  const int64_t dataEnd = int64_t{t->headerSize} + int64_t{t->numRecs} * t->recordSize;
+  if (end > t->headerSize && end != dataEnd) {
     char last = 0;
     if (DbFile_Seek(t, end - 1) && DbFile_Read(t, &last, 1) == 1 && last == kDbEofMarker) pos = end - 1;
   }

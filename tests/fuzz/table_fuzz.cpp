@@ -192,10 +192,7 @@ void EditCopy(const std::string& path) {
   const size_t headerSize = bytes.size() >= 12 ? static_cast<size_t>(bytes[8] | bytes[9] << 8) : 0;
   const size_t recordSize = bytes.size() >= 12 ? static_cast<size_t>(bytes[10] | bytes[11] << 8) : 0;
   const size_t dataEnd = headerSize + static_cast<size_t>(numRecs < 0 ? 0 : numRecs) * recordSize;
-  // (A file that ends with its last record, whose last byte happens to be
-  // 0x1A, is taken to end in an end-of-file byte, and the new record then
-  // overwrites that data byte; such files are left out of the check.)
-  const bool consistent = numRecs >= 0 && ((bytes.size() == dataEnd && (bytes.empty() || bytes.back() != 0x1a)) ||
+  const bool consistent = numRecs >= 0 && (bytes.size() == dataEnd ||
                                            (bytes.size() == dataEnd + 1 && bytes.back() == 0x1a));
   if (Db_AddRecBegin(t) == 1) {
     for (int32_t f = 0; f <= numFields + 1; ++f) (void)Db_RecSetField(t, f, "1");
