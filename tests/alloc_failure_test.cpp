@@ -150,6 +150,48 @@ TEST_F(AllocFailureTest, WriteAndReadEveryFamily) {
   }
 }
 
+// Tables: create a handle, define a table, append records, close it, open it
+// again and read and change it. A definition whose reopening fails for
+// memory leaves a closed table and a complete file, which Db_Open opens.
+TEST_F(AllocFailureTest, DefineAppendAndOpenTables) {
+  Sweep(
+      [&](const std::string& prefix) {
+        const std::string path = prefix + ".dbf";
+        DbTable* t = nullptr;
+        bool ok = Attempt("Db_Create", [&] { return (t = Db_Create()) != nullptr; });
+        ok = ok && Attempt("Db_NewBeginDef", [&] { return Db_NewBeginDef(t, path.c_str()) == 1; });
+        ok = ok && Attempt("Db_NewAddField", [&] { return Db_NewAddField(t, "name", DB_CHARACTER, 20, 0) == 1; });
+        ok = ok && Attempt("Db_NewAddField", [&] { return Db_NewAddField(t, "value", DB_NUMERIC, 10, 2) == 1; });
+        ok = ok && Attempt("Db_NewAddField", [&] { return Db_NewAddField(t, "ok", DB_LOGICAL, 1, 0) == 1; });
+        const int64_t beforeEnd = Mem_AllocCalls();
+        if (ok && Db_NewEndDef(t) != 1) {
+          EXPECT_TRUE(FailedSince(beforeEnd)) << "Db_NewEndDef refused without a failed allocation";
+          ok = Attempt("Db_Open", [&] { return Db_Open(t, path.c_str()) == 1; });
+        }
+        ok = ok && Attempt("Db_AddRecBegin", [&] { return Db_AddRecBegin(t) == 1; });
+        for (int r = 0; ok && r < 3; ++r) {
+          const std::string n = std::to_string(r);
+          ok = Attempt("Db_RecSetField", [&] { return Db_RecSetField(t, 1, ("row " + n).c_str()) == 1; });
+          ok = ok && Attempt("Db_RecSetField", [&] { return Db_RecSetField(t, 2, n.c_str()) == 1; });
+          ok = ok && Attempt("Db_AddRec", [&] { return Db_AddRec(t) == 1; });
+        }
+        ok = ok && Attempt("Db_AddRecEnd", [&] { return Db_AddRecEnd(t) == 1; });
+        if (t != nullptr) {
+          EXPECT_EQ(Db_Close(t), 1);
+        }
+        ok = ok && Attempt("Db_Open", [&] { return Db_Open(t, path.c_str()) == 1; });
+        char out[300];
+        ok = ok && Attempt("Db_GetRec", [&] { return Db_GetRec(t, 2) == 1; });
+        if (ok) {
+          EXPECT_EQ(Db_GetFieldValue(t, 1, out), 5);
+          EXPECT_EQ(Db_SetFieldValue(t, 3, "T"), 1);
+          EXPECT_EQ(Db_RenameField(t, 2, "amount"), 1);
+        }
+        Db_Destroy(t);
+      },
+      {".dbf"});
+}
+
 // The file-handle reserve: placeholders are allocated on every close while
 // the reserve is active. A failed allocation may leave the reserve one
 // placeholder short, never with a lost entry or a file that stays open.
