@@ -68,6 +68,7 @@ class ModelObject {
   ModelObject(const Family& f, int32_t firstPartType)
       : f_(f),
         types_{firstPartType},
+        firstType_(firstPartType),
         hasMeasures_(f.dims >= 3 && f.kind != Kind::Point && f.kind != Kind::MultiPoint ? 1 : 0) {}
 
   void AppendCoord(Vertex v) {
@@ -95,6 +96,7 @@ class ModelObject {
       if (!accepted) return;
       if (currentEmpty) {
         types_.back() = partType;  // an empty part takes the type instead
+        if (types_.size() == 1) firstType_ = partType;
         return;
       }
       if (IsRing(types_.back())) CloseRing();
@@ -135,7 +137,6 @@ class ModelObject {
 
   void Append(int32_t noMeasures, ModelFile& file) {
     if (f_.kind == Kind::Point) return AppendPoint(file);
-    const int32_t firstType = types_.empty() ? firstType_ : types_[0];
     FinishLastPart();
     const bool measures = f_.dims >= 3 && noMeasures == 0;
     RecordImage rec;
@@ -153,8 +154,7 @@ class ModelObject {
     const bool empty = points_.empty();
     points_.clear();
     starts_.assign(1, 0);
-    types_.assign(1, firstType);
-    firstType_ = firstType;
+    types_.assign(1, firstType_);  // the first part's type stays for the next record
     if (f_.dims >= 3)
       hasMeasures_ = (f_.kind == Kind::Polygon || f_.kind == Kind::MultiPatch || measures) ? 1 : 0;
     // A MultiPoint or MultiPatch object without points goes out with the
@@ -239,7 +239,7 @@ class ModelObject {
   std::vector<Vertex> points_;
   std::vector<int32_t> starts_{0};
   std::vector<int32_t> types_;  // MultiPatch: type of each part
-  int32_t firstType_ = 0;
+  int32_t firstType_;           // the type stored for part 1, kept when part 1 is dropped
   int32_t hasMeasures_;
   Bbox box_{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
   Bbox mz_{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
