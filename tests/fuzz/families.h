@@ -235,6 +235,20 @@ inline bool WriteSamplePair(const Family& f, const std::string& base, int record
   return ok;
 }
 
+// MultiPatch part types 2 to 5 are rings; parts of other types are never
+// closed.
+inline bool IsRing(int32_t partType) { return partType >= 2 && partType <= 5; }
+
+// Equal as ring closing compares: neither less nor greater (a NaN equals
+// anything).
+inline bool SameValue(double a, double b) { return !(a < b) && !(a > b); }
+
+// Whether a ring's last point repeats its first, in the values the variant has.
+inline bool RingClosed(const Vertex& first, const Vertex& last, int dims) {
+  return SameValue(first.x, last.x) && SameValue(first.y, last.y) && (dims < 3 || SameValue(first.m, last.m)) &&
+         (dims < 4 || SameValue(first.z, last.z));
+}
+
 // Values compared bit for bit, so that NaNs and signed zeros count.
 inline bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 

@@ -84,20 +84,6 @@ bool SaneParts(const RecordImage& img) {
   return img.numParts == static_cast<int32_t>(img.partStarts.size());
 }
 
-bool SameValue(double a, double b) { return !(a < b) && !(a > b); }
-
-bool IsRing(int32_t partType) { return partType >= 2 && partType <= 5; }
-
-// Whether the last part's last point repeats its first, as ring closing
-// compares them (a NaN equals anything).
-bool LastPartClosed(const Family& f, const RecordImage& img, size_t first) {
-  const Vertex a = img.points[first], b = img.points.back();
-  bool same = SameValue(a.x, b.x) && SameValue(a.y, b.y);
-  if (f.dims >= 3) same = same && SameValue(a.m, b.m);
-  if (f.dims >= 4) same = same && SameValue(a.z, b.z);
-  return same;
-}
-
 // What an append of a record read as `img` writes, as it reads back: a
 // polyline drops an empty last part; a polygon drops an empty last ring or
 // closes it by repeating its first vertex; a MultiPatch closes its last part
@@ -107,7 +93,7 @@ RecordImage ExpectedAfterAppend(const Family& f, RecordImage img) {
   const size_t first = static_cast<size_t>(img.partStarts.back());
   const bool empty = first == img.points.size();
   const bool ring = f.kind == Kind::Polygon || (f.kind == Kind::MultiPatch && IsRing(img.partTypes.back()));
-  if (ring && !empty && !LastPartClosed(f, img, first)) img.points.push_back(img.points[first]);
+  if (ring && !empty && !RingClosed(img.points[first], img.points.back(), f.dims)) img.points.push_back(img.points[first]);
   if (empty && f.kind != Kind::Point && f.kind != Kind::MultiPoint) {
     img.partStarts.pop_back();
     if (!img.partTypes.empty()) img.partTypes.pop_back();

@@ -1,8 +1,9 @@
 // Fuzz target: the writing interface driven by a coded sequence of calls.
 //
 // Input layout: byte 0 picks the record family (and with it the file's shape
-// type), byte 1 holds flags; then one operation per byte, each followed by
-// its operands:
+// type), byte 1 holds flags (bit 0: keep file handles in reserve; bits 4-7:
+// the type of a MultiPatch object's first part); then one operation per
+// byte, each followed by its operands:
 //   0-2  AppendCoord: a vertex (per value: a small integer or raw bits)
 //   3    NewPart with a part type
 //   4    Append, with a noMeasures flag
@@ -55,11 +56,6 @@ struct ModelFile {
   Bbox box{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
   Bbox mz{kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};  // x = M, y = Z
 };
-
-bool IsRing(int32_t partType) { return partType >= 2 && partType <= 5; }
-
-// Equal as the ring closing compares: neither less nor greater.
-bool SameValue(double a, double b) { return !(a < b) && !(a > b); }
 
 // What the object under construction holds, as the model sees it, and the
 // rules by which the library's calls change it and the file.
@@ -229,10 +225,7 @@ class ModelObject {
     }
     const Vertex a = Reported(points_[first]);
     const Vertex b = Reported(points_.back());
-    bool same = SameValue(a.x, b.x) && SameValue(a.y, b.y);
-    if (f_.dims >= 3) same = same && SameValue(a.m, b.m);
-    if (f_.dims >= 4) same = same && SameValue(a.z, b.z);
-    if (!same) AppendCoord(a);
+    if (!RingClosed(a, b, f_.dims)) AppendCoord(a);
   }
 
   const Family& f_;
