@@ -24,8 +24,6 @@ import shutil
 import subprocess
 import sys
 
-SKIP = 77
-
 NAMES = {
     1: "point", 3: "polyline", 5: "polygon", 8: "multipoint",
     11: "pointz", 13: "polylinez", 15: "polygonz", 18: "multipointz",
@@ -42,10 +40,6 @@ MULTIPOINT_TYPES = {8, 18, 28}
 POLYGON_TYPES = {5, 15, 25}
 RING_PART_TYPES = {2, 3, 4, 5}
 NO_DATA = -1e39
-
-
-class Skip(Exception):
-    pass
 
 
 class Mismatch(AssertionError):
@@ -69,7 +63,7 @@ class Context:
 def main(cases):
     """Runs one case of a driver: `driver.py --list` prints the case names,
     `driver.py --tool T --work W [--samples S] CASE` runs one (exit 0 pass,
-    1 fail, 77 skipped)."""
+    1 fail)."""
     ap = argparse.ArgumentParser()
     ap.add_argument("--list", action="store_true")
     ap.add_argument("--tool")
@@ -86,9 +80,6 @@ def main(cases):
     ctx = Context(args)
     try:
         cases[args.case](ctx)
-    except Skip as e:
-        print("skipped: %s" % e)
-        return SKIP
     except Mismatch as e:
         print("FAILED: %s" % e)
         return 1
@@ -98,24 +89,11 @@ def main(cases):
 
 def run(cmd, ok_codes=(0,), env=None, stdin=None):
     p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, input=stdin)
-    if p.returncode == SKIP and os.path.basename(cmd[0]) == "ovx_interop":
-        raise Skip(p.stderr.decode(errors="replace").strip())
     if p.returncode not in ok_codes:
         raise Mismatch("%s exited %d:\n%s%s" % (" ".join(cmd), p.returncode,
                                                  p.stdout.decode(errors="replace")[-2000:],
                                                  p.stderr.decode(errors="replace")[-2000:]))
     return p
-
-
-def families(ctx):
-    return json.loads(run([ctx.tool, "families"]).stdout)
-
-
-def need(ctx, *fams):
-    have = families(ctx)
-    for f in fams:
-        if not have[f]:
-            raise Skip("family not built (%s)" % f)
 
 
 # ---- our side --------------------------------------------------------------------

@@ -85,7 +85,6 @@ def shapes_case(shape_type, no_measures=0):
     geometry = GEOMETRY[ic.FAMILY[shape_type]]
 
     def case(ctx):
-        ic.need(ctx, ic.FAMILY[shape_type])
         records = dress(shape_type, geometry, typed_parts=shape_type == 31)
         name = ic.NAMES[shape_type] + ("_nomeasures" if no_measures else "")
         check_shapes(ctx, shape_type, records, no_measures, name)
@@ -95,7 +94,6 @@ def shapes_case(shape_type, no_measures=0):
 def mixed_measures(shape_type):
     """Records with and without measure blocks in one file."""
     def case(ctx):
-        ic.need(ctx, ic.FAMILY[shape_type])
         geometry = GEOMETRY[ic.FAMILY[shape_type]]
         records = dress(shape_type, geometry, typed_parts=shape_type == 31)
         for i, r in enumerate(records):
@@ -118,7 +116,6 @@ ROWS = [
 
 
 def table(ctx):
-    ic.need(ctx, "table")
     path = ctx.path("table.dbf")
     spec = ["field %s %d %d %d" % f for f in FIELDS]
     for values, deleted in ROWS:
@@ -203,7 +200,6 @@ def check_value(what, code, got, want):
 def dataset(ctx):
     """A polygon file with the table that Shp_CreateShpFAT makes for it, one
     id per shape: read as one dataset, shapes with their rows."""
-    ic.need(ctx, "polygon", "table")
     base = ctx.path("dataset")
     records = dress(5, GEOMETRY["polygon"])
     ic.ours_write(ctx, base, 5, records)

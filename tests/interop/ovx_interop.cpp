@@ -3,7 +3,6 @@
 // plain text (record descriptions in) and JSON numbers (dumps out), so that
 // the same checks run against a sanitizer build, which Python cannot load.
 //
-//   ovx_interop families                 which record families and tables are built
 //   ovx_interop write BASE SPEC          new pair BASE.shp/.shx from the records in SPEC
 //   ovx_interop append BASE SPEC         the records in SPEC appended in mode 2
 //   ovx_interop dump BASE                every record of BASE read back, as JSON
@@ -25,7 +24,7 @@
 //   del                       marks the current row deleted once the rows are in
 //
 // Exit status: 0 done, 1 the library refused something (message on stderr),
-// 2 bad usage, 77 the family that the file needs is not built yet.
+// 2 bad usage.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -37,8 +36,6 @@
 #include "ovrix32.h"
 
 namespace {
-
-constexpr int kSkip = 77;
 
 struct Pt {
   double x = 0, y = 0, m = 0, z = 0;
@@ -313,7 +310,7 @@ void FromC(const ShpCoordZ& c, Pt& p) { p = {c.x, c.y, c.m, c.z}; }
          },                                                                                      \
          OVX_GETCOORD(V, OBJ, COORD)}
 
-// The family that serves a shape type, or null when it is not built.
+// The family that serves a shape type; any other number is bad input.
 const Family* FamilyFor(int32_t t) {
   static const Family point = OVX_POINT_FAMILY(Point, ShpPoint, ShpCoord);
   static const Family pointM = OVX_POINT_FAMILY(PointM, ShpPointM, ShpCoordM);
@@ -322,7 +319,6 @@ const Family* FamilyFor(int32_t t) {
     case SHP_POINT: return &point;
     case SHP_POINTM: return &pointM;
     case SHP_POINTZ: return &pointZ;
-#ifdef OVX_HAVE_MULTIPOINT
     case SHP_MULTIPOINT: {
       static const Family f = OVX_MULTI_FAMILY(MultiPoint, ShpMultiPoint, ShpCoord, OVX_APPEND_PLAIN, XY, SINGLE);
       return &f;
@@ -335,8 +331,6 @@ const Family* FamilyFor(int32_t t) {
       static const Family f = OVX_MULTI_FAMILY(MultiPointZ, ShpMultiPointZ, ShpCoordZ, OVX_APPEND_NM, XYZM, SINGLE);
       return &f;
     }
-#endif
-#ifdef OVX_HAVE_POLYLINE
     case SHP_POLYLINE: {
       static const Family f = OVX_MULTI_FAMILY(Line, ShpLine, ShpCoord, OVX_APPEND_PLAIN, XY, PARTED);
       return &f;
@@ -349,8 +343,6 @@ const Family* FamilyFor(int32_t t) {
       static const Family f = OVX_MULTI_FAMILY(LineZ, ShpLineZ, ShpCoordZ, OVX_APPEND_NM, XYZM, PARTED);
       return &f;
     }
-#endif
-#ifdef OVX_HAVE_POLYGON
     case SHP_POLYGON: {
       static const Family f = OVX_MULTI_FAMILY(Polygon, ShpPolygon, ShpCoord, OVX_APPEND_PLAIN, XY, PARTED);
       return &f;
@@ -363,8 +355,6 @@ const Family* FamilyFor(int32_t t) {
       static const Family f = OVX_MULTI_FAMILY(PolygonZ, ShpPolygonZ, ShpCoordZ, OVX_APPEND_NM, XYZM, PARTED);
       return &f;
     }
-#endif
-#ifdef OVX_HAVE_MULTIPATCH
     case SHP_MULTIPATCH: {
       static const Family f{
           "MultiPatch",
@@ -395,19 +385,9 @@ const Family* FamilyFor(int32_t t) {
           OVX_GETCOORD(MultiPatch, ShpMultiPatch, ShpCoordZ)};
       return &f;
     }
-#endif
     default:
-      return nullptr;
+      Fail("no record family for shape type " + std::to_string(t));
   }
-}
-
-const Family* FamilyOrSkip(int32_t t) {
-  const Family* f = FamilyFor(t);
-  if (!f) {
-    std::fprintf(stderr, "skipped: family not built (shape type %d)\n", t);
-    std::exit(kSkip);
-  }
-  return f;
 }
 
 // An owned record object of a family.
@@ -470,7 +450,7 @@ void AppendAll(const Family* f, ShpFile* shp, const Spec& spec) {
 
 int CmdWrite(const char* base, const char* specPath) {
   Spec spec = ParseShapeSpec(specPath);
-  const Family* f = FamilyOrSkip(spec.shapeType);
+  const Family* f = FamilyFor(spec.shapeType);
   Handle h;
   std::string b = Mutable(base);
   if (!Shp_New(h.get(), b.data(), spec.shapeType)) Fail("Shp_New refused");
@@ -485,7 +465,7 @@ int CmdAppend(const char* base, const char* specPath) {
   std::string b = Mutable(base);
   if (!Shp_Open(h.get(), b.data(), 2)) Fail("Shp_Open in mode 2 refused");
   if (Shp_GetType(h.get()) != spec.shapeType) Fail("file type differs from the description");
-  const Family* f = FamilyOrSkip(spec.shapeType);
+  const Family* f = FamilyFor(spec.shapeType);
   AppendAll(f, h.get(), spec);
   if (!Shp_Close(h.get())) Fail("Shp_Close refused");
   return 0;
@@ -498,7 +478,7 @@ int CmdDump(const char* base) {
   std::string b = Mutable(base);
   if (!Shp_Open(h.get(), b.data(), 3)) Fail(std::string("Shp_Open refused ") + base);
   int32_t type = Shp_GetType(h.get());
-  const Family* f = FamilyOrSkip(type);
+  const Family* f = FamilyFor(type);
   Dim dim = DimOf(type);
   std::string out;
   char buf[64];
@@ -593,7 +573,7 @@ int CmdCopy(const char* src, const char* dst) {
   std::string s = Mutable(src), d = Mutable(dst);
   if (!Shp_Open(in.get(), s.data(), 3)) Fail(std::string("Shp_Open refused ") + src);
   int32_t type = Shp_GetType(in.get());
-  const Family* f = FamilyOrSkip(type);
+  const Family* f = FamilyFor(type);
   if (!Shp_New(out.get(), d.data(), type)) Fail("Shp_New refused");
   Object obj(f, 0);
   int32_t n = Shp_GetNumShapes(in.get());
@@ -610,28 +590,7 @@ int CmdCopy(const char* src, const char* dst) {
   return 0;
 }
 
-int CmdFamilies() {
-  std::string out = "{";
-  const struct {
-    const char* name;
-    int32_t type;
-  } fams[] = {{"point", SHP_POINT}, {"multipoint", SHP_MULTIPOINT}, {"polyline", SHP_POLYLINE},
-              {"polygon", SHP_POLYGON}, {"multipatch", SHP_MULTIPATCH}};
-  for (const auto& fam : fams) {
-    out += std::string("\"") + fam.name + "\":" + (FamilyFor(fam.type) ? "true" : "false") + ",";
-  }
-#ifdef OVX_HAVE_TABLE
-  out += "\"table\":true}";
-#else
-  out += "\"table\":false}";
-#endif
-  Emit(out);
-  return 0;
-}
-
 // ---- tables --------------------------------------------------------------------
-
-#ifdef OVX_HAVE_TABLE
 
 struct FieldSpec {
   std::string name;
@@ -784,24 +743,10 @@ int CmdFat(const char* base, int32_t n) {
   return 0;
 }
 
-#else
-
-[[noreturn]] int TableSkip() {
-  std::fprintf(stderr, "skipped: family not built (tables)\n");
-  std::exit(kSkip);
-}
-int CmdDbfWrite(const char*, const char*) { TableSkip(); }
-int CmdDbfAppend(const char*, const char*) { TableSkip(); }
-int CmdDbfDump(const char*) { TableSkip(); }
-int CmdFat(const char*, int32_t) { TableSkip(); }
-
-#endif
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string cmd = argc > 1 ? argv[1] : "";
-  if (cmd == "families" && argc == 2) return CmdFamilies();
   if (cmd == "write" && argc == 4) return CmdWrite(argv[2], argv[3]);
   if (cmd == "append" && argc == 4) return CmdAppend(argv[2], argv[3]);
   if (cmd == "dump" && argc == 3) return CmdDump(argv[2]);
