@@ -15,8 +15,7 @@ seconds=600
 if [[ "${1:-}" =~ ^[0-9]+$ ]]; then seconds=$1; shift; fi
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(shapefile table writer)
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIX32_FUZZ=ON \
-  -DOVRIX32_WERROR=OFF >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIX32_FUZZ=ON >/dev/null
 cmake --build build/fuzz -j"$(nproc)" --target fuzz_all
 for t in "${targets[@]}"; do
   work=build/fuzz/tests/fuzz/work/$t

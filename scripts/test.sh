@@ -19,6 +19,6 @@ run build/test
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run build/test-sanitize -DOVRIX32_SANITIZE=ON
 echo "=== build/test-fuzz"
 CC=clang CXX=clang++ cmake -S . -B build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIX32_FUZZ=ON \
-  -DOVRIX32_WERROR=OFF -DOVRIX32_FUZZ_SECONDS="${OVRIX32_FUZZ_SECONDS:-60}" >/dev/null
+  -DOVRIX32_FUZZ_SECONDS="${OVRIX32_FUZZ_SECONDS:-60}" >/dev/null
 cmake --build build/test-fuzz -j"$jobs" --target fuzz_all
 (cd build/test-fuzz && ctest --output-on-failure -j"$jobs" -L fuzz-run --timeout 900)

@@ -14,7 +14,7 @@ void SwapRun32(int32_t* buf, int32_t n) {
   for (int32_t i = 0; i < n; ++i) buf[i] = Io_SwapBytes32(buf[i]);
 }
 
-void SwapRun64(double* buf, int32_t n) {
+[[maybe_unused]] void SwapRun64(double* buf, int32_t n) {
   for (int32_t i = 0; i < n; ++i) {
     uint64_t bits;
     std::memcpy(&bits, &buf[i], 8);
