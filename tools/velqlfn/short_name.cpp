@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
@@ -42,15 +43,23 @@ AliasParts AliasPartsOf(std::string_view name) {
     return out;
   };
   AliasParts parts{clean(name.substr(0, dot)), dot == std::string_view::npos ? "" : clean(name.substr(dot + 1))};
-  if (parts.stem.empty()) parts.stem = "_";
+  if (parts.stem.empty()) parts.stem.push_back('_');
   if (parts.ext.size() > 3) parts.ext.resize(3);
   return parts;
 }
 
 std::string Alias(const AliasParts& parts, int number) {
-  std::string tail = "~" + std::to_string(number);
-  std::string alias = parts.stem.substr(0, 8 - tail.size()) + tail;
-  return parts.ext.empty() ? alias : alias + "." + parts.ext;
+  // Built by appending into one string: GCC 12 misreads the temporaries of
+  // chained string concatenation at -O3 (a false -Wrestrict).
+  char tail[16];
+  const int tailLen = std::snprintf(tail, sizeof tail, "~%d", number);
+  std::string alias(parts.stem, 0, 8 - std::min<std::size_t>(8, static_cast<std::size_t>(tailLen)));
+  alias.append(tail, static_cast<std::size_t>(tailLen));
+  if (!parts.ext.empty()) {
+    alias.push_back('.');
+    alias.append(parts.ext);
+  }
+  return alias;
 }
 
 }  // namespace
