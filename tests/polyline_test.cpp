@@ -339,12 +339,12 @@ TEST_F(PolylineTest, LargeZRecordsRoundTripAndCopyByteForByte) {
 
 // --- refused reads ---------------------------------------------------------------
 
-class PolylineReadTest : public test::RecordFileTest {
+class PolylineReadTest : public test::DamagedPairTest {
  protected:
   // Two LineM records: record 1 with 3 points and measures (136 bytes),
   // record 2 with 2 points without (80 bytes).
   void SetUp() override {
-    RecordFileTest::SetUp();
+    DamagedPairTest::SetUp();
     ASSERT_EQ(Shp_New(shp_, Base("src"), SHP_POLYLINEM), 1);
     obj_ = Shp_LineMCreate();
     AddM(obj_, 1, 1, 10);
@@ -355,22 +355,13 @@ class PolylineReadTest : public test::RecordFileTest {
     AddM(obj_, 5, 5, 50);
     ASSERT_EQ(Shp_LineMAppend(shp_, obj_, 1), 1);
     Shp_Close(shp_);
-    shpBytes_ = Shp("src");
-    shxBytes_ = Shx("src");
+    KeepGoodPair();
   }
   void TearDown() override {
     Shp_LineMDestroy(obj_);
-    RecordFileTest::TearDown();
+    DamagedPairTest::TearDown();
   }
-  // Reads record 1 of the good file into the object, then writes the
-  // (patched) pair as "bad" and opens it for reading.
-  void OpenBad(const std::vector<uint8_t>& shp, const std::vector<uint8_t>& shx) {
-    ASSERT_EQ(Shp_Open(shp_, Base("src"), 3), 1);
-    ASSERT_EQ(Shp_LineMRead(shp_, 1, obj_), 1);
-    test::WriteFile(Path("bad.shp"), shp);
-    test::WriteFile(Path("bad.shx"), shx);
-    ASSERT_EQ(Shp_Open(shp_, Base("bad"), 3), 1);
-  }
+  int32_t ReadRecord(int32_t n) override { return Shp_LineMRead(shp_, n, obj_); }
   // A pair "large" whose only record holds `points` points with measures.
   void WriteLarge(int points) {
     ShpLineM* o = Shp_LineMCreate();
@@ -380,17 +371,8 @@ class PolylineReadTest : public test::RecordFileTest {
     Shp_Close(shp_);
     Shp_LineMDestroy(o);
   }
-  // Reading record 2 of the patched pair is refused and leaves record 1 of
-  // the good file in the object, with `idAfter`.
-  void ExpectRefused(const std::vector<uint8_t>& shp, const std::vector<uint8_t>& shx, int32_t idAfter) {
-    OpenBad(shp, shx);
-    const int64_t before = Mem_LiveBlocks();
-    EXPECT_EQ(Shp_LineMRead(shp_, 2, obj_), 0);
-    EXPECT_EQ(Mem_LiveBlocks(), before);  // nothing reserved for a record refused
-    ExpectRecordOne(idAfter);
-  }
   // The object still holds record 1 of the good file (with `id`).
-  void ExpectRecordOne(int32_t id) {
+  void ExpectRecordOne(int32_t id) override {
     EXPECT_EQ(Shp_LineMGetId(obj_), id);
     ASSERT_EQ(Shp_LineMGetNumCoords(obj_), 3);
     EXPECT_EQ(Shp_LineMGetNumParts(obj_), 1);
@@ -414,7 +396,6 @@ class PolylineReadTest : public test::RecordFileTest {
     EXPECT_EQ(Shp_LineMGetNumCoords(obj_), 2);
   }
   ShpLineM* obj_ = nullptr;
-  std::vector<uint8_t> shpBytes_, shxBytes_;
   static constexpr size_t kRec2 = 100 + 8 + 60 + 4 + 72;
 };
 
@@ -453,7 +434,7 @@ TEST_F(PolylineReadTest, IndexEntriesThatDoNotFitTheMainFile) {
     test::PutBE32(shx, 112, c.lengthWords);
     auto shp = shpBytes_;
     if (c.lengthWords == 1) test::PutBE32(shp, kRec2 + 4, 1);  // header agrees: still too short
-    ExpectRefused(shp, shx, 1);
+    ExpectRefused(shp, shx, 2, 1);
   }
   ExpectUsable();
 }
@@ -461,7 +442,7 @@ TEST_F(PolylineReadTest, IndexEntriesThatDoNotFitTheMainFile) {
 TEST_F(PolylineReadTest, TruncatedMainFile) {
   auto shp = shpBytes_;
   shp.resize(kRec2 + 8 + 40);  // ends inside record 2's box
-  ExpectRefused(shp, shxBytes_, 1);
+  ExpectRefused(shp, shxBytes_, 2, 1);
   EXPECT_EQ(Shp_LineMRead(shp_, 1, obj_), 1);  // record 1 is whole
   ExpectUsable();
 }
@@ -470,7 +451,7 @@ TEST_F(PolylineReadTest, RecordOfAnotherTypeSetsOnlyTheId) {
   for (int32_t type : {SHP_NULL, SHP_POLYLINE, SHP_POLYGONM}) {
     auto shp = shpBytes_;
     test::PutLE32(shp, kRec2 + 8, type);
-    ExpectRefused(shp, shxBytes_, 2);
+    ExpectRefused(shp, shxBytes_, 2, 2);
   }
   ExpectUsable();
 }
@@ -492,7 +473,7 @@ TEST_F(PolylineReadTest, CountsTheContentLengthCannotHold) {
     auto shp = shpBytes_;
     test::PutLE32(shp, kRec2 + 8 + 36, c.parts);
     test::PutLE32(shp, kRec2 + 8 + 40, c.points);
-    ExpectRefused(shp, shxBytes_, 2);
+    ExpectRefused(shp, shxBytes_, 2, 2);
   }
   ExpectUsable();
 }
@@ -505,7 +486,7 @@ TEST_F(PolylineReadTest, MeasureBlockAnnouncedButTooShort) {
   shp.resize(shp.size() + 8, 0);
   test::PutBE32(shp, kRec2 + 4, 44);
   test::PutBE32(shx, 112, 44);
-  ExpectRefused(shp, shx, 2);
+  ExpectRefused(shp, shx, 2, 2);
   // With room for the whole block it reads, measures present.
   shp.resize(shp.size() + 24, 0);
   test::PutBE32(shp, kRec2 + 4, 56);
