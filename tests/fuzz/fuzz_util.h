@@ -1,62 +1,44 @@
-// Helpers shared by the fuzz targets: a private scratch directory, a reader
-// that turns fuzz input into values, hard checks, and a watch on how much
-// memory the library allocates while it reads a file.
+// Helpers of the fuzz targets: hard checks, scratch files, readers of fuzz input and file bytes.
 #pragma once
+#include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <filesystem>
+#include <fstream>
 
-namespace ovrix::fuzz {
+#include "families.h"
+#include "platform/mem.h"
 
-// Aborts with a message when `cond` is false: a fuzz target reports a wrong
-// result the same way as a crash, so that libFuzzer keeps the input.
-#define FUZZ_CHECK(cond) ::ovrix::fuzz::Check((cond), #cond, __FILE__, __LINE__)
-void Check(bool cond, const char* what, const char* file, int line);
+using namespace ovrix::hardening;
+using Bytes = std::vector<uint8_t>;
 
-// A scratch directory for this process, removed at exit. It is also made the
-// library's temporary directory, so placeholder files land in it.
-const std::string& ScratchDir();
-std::string ScratchPath(const std::string& name);
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size);
-std::vector<uint8_t> ReadBytes(const std::string& path);
+// A wrong result aborts like a crash, so that libFuzzer keeps the input.
+#define CHECK(c) ((c) ? (void)0 : (fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #c), abort()))
 
-// Consumes the fuzz input front to back; past the end every value is 0.
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return pos_ >= size_; }
-  size_t Remaining() const { return pos_ < size_ ? size_ - pos_ : 0; }
-  uint8_t U8();
-  uint16_t U16();
-  uint32_t U32();
-  int32_t I32() { return static_cast<int32_t>(U32()); }
-  double Double();  // any bit pattern, NaNs included
-  // A short run of bytes taken from the front.
-  std::vector<uint8_t> Bytes(size_t n);
+// `name` in a scratch directory (in memory where possible; the library's temporary one too).
+inline std::string Scratch(const std::string& name) {
+  static std::string dir = access("/dev/shm", W_OK) ? "/tmp/ovrix-XXXXXX" : "/dev/shm/ovrix-XXXXXX";
+  static const bool made = mkdtemp(dir.data()) && !setenv("TMPDIR", dir.c_str(), 1) &&
+                           !atexit([] { std::filesystem::remove_all(dir); });
+  return CHECK(made), dir + "/" + name; }
+inline void Save(const std::string& p, const Bytes& b) {
+  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size()); }
+inline Bytes Load(const std::string& p) {
+  std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
+template <class T = int32_t> T Le(const Bytes& b, size_t at, T v = {}) {  // 0 past the end
+  return at + sizeof v <= b.size() ? (memcpy(&v, &b[at], sizeof v), v) : v; }
+inline size_t Be(const Bytes& b, size_t at) { return __builtin_bswap32(Le<uint32_t>(b, at)); }
 
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
+struct Reader {  // takes the input front to back, little-endian; past its end every byte is 0
+  const uint8_t* p; size_t n;
+  Bytes Part(size_t k) { k = std::min(k, n), p += k, n -= k; return {p - k, p}; }
+  template <class T = uint64_t>
+  T Take(size_t k) { Bytes b = Part(k); b.resize(8); return Le<T>(b, 0); }
 };
 
-// Measures the growth of the process's heap while it is alive (only in
-// builds with AddressSanitizer, which keeps the count; elsewhere it measures
-// nothing). A file of n bytes can describe at most n bytes of values, so a
-// reader that allocates far more than that trusts a count it should not.
-class HeapWatch {
- public:
-  HeapWatch();
-  ~HeapWatch();
-  // Highest heap size seen minus the size at construction.
-  size_t PeakGrowth() const;
-  static bool Available();
-};
-
-// Upper bound for the memory a reader may need for a file of `bytes` bytes:
-// generous per byte, plus the fixed cost of the record objects' arrays.
-inline size_t AllowedGrowth(size_t bytes) { return 64 * bytes + (8u << 20); }
-
-}  // namespace ovrix::fuzz
+// One input (returns 0), `handles` file handles in reserve or none: memory freed, reserve back.
+template <class F> int Guarded(bool reserve, int32_t handles, F&& body) {
+  const int64_t live = ovrix::Mem_LiveBlocks();
+  CHECK(!reserve || Shp_ReserveFileHandles(handles) == handles);
+  body();
+  CHECK((!reserve || Shp_FreeFileHandles() >= handles) && !Shp_GetNumReservedFileHandles());
+  return CHECK(ovrix::Mem_LiveBlocks() == live), 0; }
