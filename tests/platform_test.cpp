@@ -62,9 +62,10 @@ TEST_F(PlatformTest, ReserveAndHelper) {
   for (const auto& k : cases) {  // the window: 0 a file, 1 none, 2 a fifo, 4 not ours (if root)
     if (std::remove(w.c_str()), k.how == 2) mkfifo(w.c_str(), 0600);
     if (k.how % 4 == 0 && (Put(w, k.text), k.how == 4 && chown(w.c_str(), 65534, 65534))) continue;
-    const auto t = std::chrono::steady_clock::now() + 440ms;  // none: 20 look-ups, 19 pauses
-    EXPECT_EQ(Translate("x"), k.want) << k.how << k.text;
-    EXPECT_TRUE(k.how != 1 || std::chrono::abs(std::chrono::steady_clock::now() - t) < 60ms);
+    const auto t = std::chrono::steady_clock::now() + 380ms;  // none: 20 look-ups, 19 pauses
+    EXPECT_EQ(Translate("x"), k.want) << k.how << k.text;  // (with slack for a loaded machine)
+    const auto late = std::chrono::steady_clock::now() - t;
+    EXPECT_TRUE(k.how != 1 || (late >= 0ms && late < 1500ms)) << late.count();
   }
   Put(a, "a"), Put(b, "b"), Use(VELQLFN_DIR);  // the real helper never renames onto a file
   Velq_RenameFile(a.c_str(), b.c_str()), usleep(200000), Velq_RenameFile(a.c_str(), c.c_str());
