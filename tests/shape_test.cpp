@@ -152,12 +152,14 @@ const struct Damage {
     {"negative part count", kRecord, 36, -1, 2},    {"part count too large", kRecord, 36, 1000, 2},
     {"huge part count", kRecord, 36, INT_MAX, 2},   {"negative point count", kRecord, 40, -2, 2},
     {"point count too large", kRecord, 40, 7, 2},   {"huge point count", kRecord, 40, INT_MAX, 2},
-    {"most negative count", kRecord, 40, INT_MIN, 2}, {"file cut inside record 2", kCut, 12, 0, 1}};
+    {"most negative count", kRecord, 40, INT_MIN, 2}, {"file cut inside record 2", kCut, 12, 0, 1},
+    {"offset at 2 GiB", kIndex, 0, 0x40000000, 1}};
 
 TEST_F(ShapeTest, DamagedRecordsAreRefused) {
   for (const Family& f : Families()) {
     Write(f, "good", 0, 3, 1);
-    const Buf goodShp = ReadFile(Path("good.shp")), goodShx = ReadFile(Path("good.shx"));
+    Buf goodShp = ReadFile(Path("good.shp")), goodShx = ReadFile(Path("good.shx"));
+    PutBE32(goodShp, 76, BE32(goodShp, 104)), PutLE32(goodShp, 80, f.shapeType);  // "record 0"
     const size_t rec2 = 2 * size_t(BE32(goodShx, 108));
     void* obj = f.create(0);
     for (const Damage& d : kDamages) {
