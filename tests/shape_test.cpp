@@ -29,7 +29,6 @@ const Rec kRecs[] = {
     {{{{1, 2, 10, -1}, {4, 6, 11, -2}, {1, 2, 10, -1}}, {{3, 3, 12, 5}, {7, -4, 13, 6}, {3, 3, 12, 5}}}, {2, 0}},
     {{{{-5, 9, 14, 20}, {8, -6, 15, -3}, {-5, 9, 14, 20}}}, {4}, 1},
     {{{{0, 0, 16, 0}, {2, 1, 17, 1}, {0, 0, 16, 0}}}, {0}}};
-const Bbox kEmpty = {9.9e300, 9.9e300, -9.9e300, -9.9e300};
 
 // The golden files, by their FNV-1a hashes (a failure prints the hash the file has now): per
 // family, .shp and .shx once kRecs are appended (the second without measures), and both empty.

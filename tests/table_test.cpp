@@ -13,13 +13,12 @@
 namespace ovrix::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 struct F { const char* name; char type; int width, dec = 0; };
 
 // A .dbf as any writer lays it out: header, descriptors, 0x0D, records and an end-of-file byte.
-Bytes Dbf(const std::vector<F>& fs, const std::string& recs = "", bool eof = true) {
+Buf Dbf(const std::vector<F>& fs, const std::string& recs = "", bool eof = true) {
   uint32_t rs = 1, hs = uint32_t(32 * fs.size() + 33);
-  Bytes b(hs, 0);
+  Buf b(hs, 0);
   for (size_t i = 0, at = 32; i < fs.size(); rs += uint32_t(fs[i++].width), at += 32) {
     std::memcpy(&b[at], fs[i].name, strnlen(fs[i].name, 11)), b[at + 11] = uint8_t(fs[i].type);
     b[at + 16] = uint8_t(fs[i].width), b[at + 17] = uint8_t(fs[i].dec);
@@ -44,7 +43,7 @@ std::string Cat(std::initializer_list<V> v) {
 class Table : public TempDirTest {
  protected:
   ~Table() override { Db_Destroy(t); }
-  std::string Put(const std::string& n, const Bytes& b) { return WriteFile(Path(n), b), Path(n); }
+  std::string Put(const std::string& n, const Buf& b) { return WriteFile(Path(n), b), Path(n); }
   std::string Long(size_t n, char c) { return std::string(n - dir_.size() - 1, c); }  // as Path
   template <class Fn> static std::string Out(Fn f) {  // what f(out) hands out; "-": 0, untouched
     std::string o(300, '#');
@@ -73,8 +72,8 @@ TEST_F(Table, DefinitionsWriteExactImages) {
   const std::string p = Path(Long(257, 'p')), three = Put("t.dbf", Dbf({{"A", 'C', 1}}, " x"));
   const std::time_t now = std::time(nullptr);
   const std::tm d = *std::localtime(&now);  // the headers the library writes carry the date
-  const Bytes ymd = {uint8_t(d.tm_year), uint8_t(d.tm_mon + 1), uint8_t(d.tm_mday)};
-  auto dated = [&](Bytes b) { return std::copy(ymd.begin(), ymd.end(), b.begin() + 1), b; };
+  const Buf ymd = {uint8_t(d.tm_year), uint8_t(d.tm_mon + 1), uint8_t(d.tm_mday)};
+  auto dated = [&](Buf b) { return std::copy(ymd.begin(), ymd.end(), b.begin() + 1), b; };
   EXPECT_EQ(Cat({Db_NewBeginDef(t, p.c_str()), ReadFile(p).size()}), "1|32");  // the header at once
   std::vector<F> want;
   for (const Row& r : rows) {
@@ -108,8 +107,8 @@ TEST_F(Table, DefinitionsWriteExactImages) {
 }
 
 TEST_F(Table, RefusedFilesAndCalls) {  // leave a closed handle closed, an open table open
-  const Bytes good = Dbf({{"NAME", 'C', 8}, {"POP", 'N', 6}}, " Lisbon     550");  // no stream kept
-  struct Case { size_t at; Bytes put; long size; int32_t opens; } cases[] = {
+  const Buf good = Dbf({{"NAME", 'C', 8}, {"POP", 'N', 6}}, " Lisbon     550");  // no stream kept
+  struct Case { size_t at; Buf put; long size; int32_t opens; } cases[] = {
       {0, {}, 0, 0}, {0, {}, 20, 0}, {0, {}, 80, 0},  // empty, cut in the header, in a descriptor
       {0, {0x30}, -1, 0}, {0, {0xF5}, -1, 0}, {0, {0x8B}, -1, 1}, {0, {0x04}, -1, 1},  // version
       {8, {32, 0}, -1, 0}, {8, {33, 0}, -1, 1}, {8, {33, 0, 0, 0}, -1, 0},  // no fields, record
@@ -120,7 +119,7 @@ TEST_F(Table, RefusedFilesAndCalls) {  // leave a closed handle closed, an open 
   const std::string ok = Put("ok.dbf", good), p = Path("bad");
   ASSERT_EQ(Shp_ReserveFileHandles(2), 2);
   for (const Case& c : cases) {
-    Bytes b = c.size == -2 ? Dbf(std::vector<F>(300, {"W", 'C', 255})) : good;
+    Buf b = c.size == -2 ? Dbf(std::vector<F>(300, {"W", 'C', 255})) : good;
     b.resize(c.size < 0 ? b.size() : size_t(c.size));
     std::copy(c.put.begin(), c.put.end(), b.begin() + long(c.at)), WriteFile(p, b);
     EXPECT_EQ(Cat({Db_Open(t, p.c_str()), Shp_GetNumReservedFileHandles(),
@@ -131,7 +130,7 @@ TEST_F(Table, RefusedFilesAndCalls) {  // leave a closed handle closed, an open 
   }
   EXPECT_EQ(Shp_FreeFileHandles(), 2);
   for (int32_t count : {INT_MAX, INT_MAX - 1, INT_MIN, -1}) {  // counts at the 32-bit limits:
-    Bytes b = Dbf({{"N", 'N', 5}});  // an append does not wrap; navigation refuses or reads blanks
+    Buf b = Dbf({{"N", 'N', 5}});  // an append does not wrap; navigation refuses or reads blanks
     PutLE32(b, 4, count), WriteFile(p, b);
     EXPECT_EQ(Cat({Db_Open(t, p.c_str()), Db_AddRecBegin(t) && Db_AddRec(t) && Db_AddRecEnd(t),
                    Db_GetNumRecs(t)}), Cat({1, count < INT_MAX, count += count < INT_MAX}));
@@ -139,7 +138,7 @@ TEST_F(Table, RefusedFilesAndCalls) {  // leave a closed handle closed, an open 
       EXPECT_EQ(Cat({Db_GetRec(t, n) ? Get(1) : "x", Db_GotoRec(t, n) ? Read(1) : "x"}),
                 n >= 1 && n <= count ? "-|-" : "x|x") << n;
   }
-  Bytes empty = Dbf({{"A", 'C', 3}}, "*abc");  // a record behind the header, but none counted
+  Buf empty = Dbf({{"A", 'C', 3}}, "*abc");  // a record behind the header, but none counted
   const std::string e = Put("e", (empty[4] = 0, empty)), o = Put(Long(258, 'o'), empty);
   const std::string d = Path(Long(258, 'd'));  // paths too long
   EXPECT_EQ(Sum({Db_Open(t, Path("missing").c_str()), Db_Open(t, nullptr), Db_Open(nullptr, "x"),
@@ -172,7 +171,7 @@ TEST_F(Table, FilesOfOtherWritersAndRenames) {
   EXPECT_EQ(Cat({Db_Open(t, p.c_str()), Name(3), Get(1), Db_SetRecNum(t, 1), Get(1),  // declares:
                  Db_GetCurRecNum(t)}), "1|POPULAT|12|1|34|1");  // reads where the file stands
   // Header size 104, not 32n + 33; record size 8, 2 more than needed; record 3 past the end: blank.
-  Bytes b = Dbf({{"ABCDEFGHIJK", 'C', 2}, {"B", 'C', 3}}, " xyabcZW*qrstuVW");  // no NUL in name
+  Buf b = Dbf({{"ABCDEFGHIJK", 'C', 2}, {"B", 'C', 3}}, " xyabcZW*qrstuVW");  // no NUL in name
   b.insert(b.begin() + 97, 7, ' '), b[4] = 3, b[8] = 104, b[10] = 8;
   EXPECT_EQ(Cat({Db_Open(t, Put("o.dbf", b).c_str()), Db_GetRec(t, 2), Db_GetNumFields(t),
                  Db_GetRecLen(t), Name(1), Get(2), Db_IsCurRecDeleted(t), Part(1, 8),

@@ -13,6 +13,9 @@
 
 namespace ovrix::hardening {
 
+// The empty box, as the library reports it and stores it in the headers of a file without records.
+constexpr Bbox kEmpty = {9.9e300, 9.9e300, -9.9e300, -9.9e300};
+
 // One point as the interface can report it; values a variant lacks are 0.
 struct Vertex {
   double x = 0, y = 0, m = 0, z = 0;

@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
+#include "../bytes.h"
 #include "families.h"
 #include "platform/mem.h"
 
 using namespace ovrix::hardening;
-using Bytes = std::vector<uint8_t>;
+using ovrix::test::Buf, ovrix::test::ReadFile, ovrix::test::WriteFile;
 
 // A wrong result aborts like a crash, so that libFuzzer keeps the input.
 #define CHECK(c) ((c) ? (void)0 : (fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #c), abort()))
@@ -20,19 +20,16 @@ inline std::string Scratch(const std::string& name) {
   static const bool made = mkdtemp(dir.data()) && !setenv("TMPDIR", dir.c_str(), 1) &&
                            !atexit([] { std::filesystem::remove_all(dir); });
   return CHECK(made), dir + "/" + name; }
-inline void Save(const std::string& p, const Bytes& b) {
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size()); }
-inline Bytes Load(const std::string& p) {
-  std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
-template <class T = int32_t> T Le(const Bytes& b, size_t at, T v = {}) {  // 0 past the end
+// Fields read from untrusted bytes: 0 past the end.
+template <class T = int32_t> T Le(const Buf& b, size_t at, T v = {}) {
   return at + sizeof v <= b.size() ? (memcpy(&v, &b[at], sizeof v), v) : v; }
-inline size_t Be(const Bytes& b, size_t at) { return __builtin_bswap32(Le<uint32_t>(b, at)); }
+inline size_t Be(const Buf& b, size_t at) { return __builtin_bswap32(Le<uint32_t>(b, at)); }
 
 struct Reader {  // takes the input front to back, little-endian; past its end every byte is 0
   const uint8_t* p; size_t n;
-  Bytes Part(size_t k) { k = std::min(k, n), p += k, n -= k; return {p - k, p}; }
+  Buf Part(size_t k) { k = std::min(k, n), p += k, n -= k; return {p - k, p}; }
   template <class T = uint64_t>
-  T Take(size_t k) { Bytes b = Part(k); b.resize(8); return Le<T>(b, 0); }
+  T Take(size_t k) { Buf b = Part(k); b.resize(8); return Le<T>(b, 0); }
 };
 
 // One input (returns 0), `handles` file handles in reserve or none: memory freed, reserve back.

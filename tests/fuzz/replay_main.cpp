@@ -11,15 +11,15 @@ extern "C" const char* __asan_default_options() { return "max_allocation_size_mb
 
 int main(int, char** argv) {
   const std::filesystem::directory_iterator dir(argv[1]);
-  std::vector<Bytes> in;
-  for (const auto& p : std::set<std::filesystem::path>(begin(dir), end(dir))) in.push_back(Load(p));
+  std::vector<Buf> in;
+  for (const auto& p : std::set<std::filesystem::path>(begin(dir), end(dir))) in.push_back(ReadFile(p));
   std::mt19937 rng(20261206);
   auto pick = [&](size_t n) { return n == 0 ? 0 : rng() % n; };
   const uint32_t edge[] = {0, 1, 0x7fffffff, 0x80000000, 0xffffffff, 0x100, 0x01000000};
   for (size_t i = 0; i < in.size() + 5000; ++i) {
-    Bytes b = in.at(i < in.size() ? i : pick(in.size()));
+    Buf b = in.at(i < in.size() ? i : pick(in.size()));
     for (size_t k = i < in.size() ? 0 : 1 + pick(4); k > 0; --k) {
-      const Bytes& o = in[pick(in.size())];
+      const Buf& o = in[pick(in.size())];
       const size_t op = pick(5), at = pick(b.size() + 1), len = 1 + pick(16), s = pick(o.size());
       const uint32_t w = pick(2) ? edge[pick(7)] : uint32_t(rng());
       if (op == 0 && at < b.size()) b[at] ^= uint8_t(1u << pick(8));

@@ -3,7 +3,7 @@
 #include "fuzz_util.h"
 
 // Record n of a type with several points as family f reads it.
-RecordImage Stored(const Family& f, const Bytes& shp, const Bytes& shx, int32_t n) {
+RecordImage Stored(const Family& f, const Buf& shp, const Buf& shx, int32_t n) {
   auto d = [&](size_t at) { return Le<double>(shp, at); };
   const size_t rec = 2 * Be(shx, 92 + 8 * size_t(n)), at = rec + 12, hp = f.numParts != nullptr;
   const size_t np = size_t(Le(shp, at + 32 + 4 * hp)), parts = hp ? size_t(Le(shp, at + 32)) : 0;
@@ -20,7 +20,7 @@ RecordImage Stored(const Family& f, const Bytes& shp, const Bytes& shx, int32_t 
   return r;
 }
 
-void ReadAll(const Bytes& shp, const Bytes& shx) {
+void ReadAll(const Buf& shp, const Buf& shx) {
   ShpFile* file = Shp_Create();
   const int32_t ok = Shp_Open(file, WritableName(Scratch("in")).data(), 3);
   const int32_t type = Shp_GetType(file), recs = Shp_GetNumShapes(file), w = int32_t(Be(shx, 24));
@@ -46,7 +46,7 @@ void ReadAll(const Bytes& shp, const Bytes& shx) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Reader in{data, size};
   const bool reserve = in.Take(1) & 1;
-  const Bytes shp = in.Part(in.Take(4)), shx = in.Part(in.n);
-  Save(Scratch("in.shp"), shp), Save(Scratch("in.shx"), shx);
+  const Buf shp = in.Part(in.Take(4)), shx = in.Part(in.n);
+  WriteFile(Scratch("in.shp"), shp), WriteFile(Scratch("in.shx"), shx);
   return Guarded(reserve, 2, [&] { ReadAll(shp, shx); });
 }

@@ -23,7 +23,7 @@ void ReadRecord(DbTable* t, int32_t nf, int32_t len) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Save(Scratch("in.dbf"), Bytes(data + (size > 0), data + size));
+  WriteFile(Scratch("in.dbf"), Buf(data + (size > 0), data + size));
   return Guarded(size > 0 && data[0] & 1, 1, [&] {
     DbTable* t = Db_Create();
     const int32_t ok = Db_Open(t, Scratch("in.dbf").c_str()), nf = Db_GetNumFields(t);

@@ -5,7 +5,6 @@
 // (4 bytes), 7 Append to a pair of another family's type (family byte).
 #include "fuzz_util.h"
 
-const Bbox kEmpty{9.9e300, 9.9e300, -9.9e300, -9.9e300};
 // A box widens axis by axis (a maximum only when the minimum did not move), a file's by corners.
 void Widen(double& lo, double& hi, double v) { if (v < lo) lo = v; else if (v > hi) hi = v; }
 void Extend(Bbox& b, double x, double y) { Widen(b.xmin, b.xmax, x), Widen(b.ymin, b.ymax, y); }
@@ -84,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // File sizes, header box and ranges (0 if absent or never set), records: as the model says.
     auto check = [&](int32_t mode) {
       CHECK(Shp_Close(shp) == 1);
-      const Bytes s = Load(Scratch("out.shp")), x = Load(Scratch("out.shx"));
+      const Buf s = ReadFile(Scratch("out.shp")), x = ReadFile(Scratch("out.shx"));
       Bbox& r = m.fmz;
       if (f.dims < 4) r.ymin = r.ymax = 0;
       if (f.dims < 3 || r.xmin == kEmpty.xmin || r.xmax == kEmpty.xmax) r.xmin = r.xmax = 0;
