@@ -63,8 +63,8 @@ TEST_F(FaultTest, EveryAllocationFailingInTurn) {
       std::vector<char> base = WritableName(prefix);
       ShpFile* shp = nullptr;
       void *obj = nullptr, *back = nullptr;
-      bool ok = Try({[&] { return (shp = Shp_Create()); }, [&] { return (obj = f.create(2)); }}) &&
-                Shp_New(shp, base.data(), f.shapeType);
+      bool ok = Try({[&] { return (shp = Shp_Create()); }, [&] { return (obj = f.create(2)); },
+                     [&] { return Shp_New(shp, base.data(), f.shapeType) == 1; }});
       for (int r = 0; ok && r < 3; ++r) {
         for (int p = 0; ok && p < (r == 1 ? parts : 1); ++p) {
           ok = p == 0 || f.newPart == nullptr || Try({[&] { return f.newPart(obj, 3) == 1; }});

@@ -15,6 +15,7 @@
 namespace ovrix {
 namespace {
 using test::FileExists;
+using namespace platform;
 using namespace std::literals;
 using Str = const std::string&;
 const std::string kPath = std::getenv("PATH"), kAnswer = "velq_ovrix16_lfn_helper";
@@ -43,17 +44,18 @@ class PlatformTest : public test::TempDirTest {  // PATH: "ok", empty until a st
 TEST_F(PlatformTest, ReserveAndHelper) {
   EXPECT_TRUE(!Shp_ReserveFileHandles(0) && !Shp_ReserveFileHandles(-3) && !Shp_FreeFileHandles());
   ASSERT_TRUE(Shp_ReserveFileHandles(3) == 3 && Held(3));
-  std::FILE* f = HandleReserve_OpenFile(Path("data").c_str(), "wb");
-  EXPECT_TRUE(f && Held(2) && HandleReserve_CloseFile(f) == 0 && Held(3));
-  EXPECT_TRUE(!HandleReserve_OpenFile(dir_.c_str(), "w") && Held(3) && HandleReserve_ReleaseOne());
-  close(fileno(f = HandleReserve_OpenFile(Path("data").c_str(), "rb")));  // failed open: put back
-  EXPECT_TRUE(Shp_GetError() == EISDIR && HandleReserve_CloseFile(f) == EOF && Held(1));
+  File* f = HandleReserve_OpenFile(Path("data").c_str(), kFileCreate);
+  EXPECT_TRUE(f && Held(2) && HandleReserve_CloseFile(f) == 1 && Held(3));
+  EXPECT_TRUE(!HandleReserve_OpenFile(dir_.c_str(), kFileCreate) && Held(3) && HandleReserve_ReleaseOne());
+  f = HandleReserve_OpenFile(Path("data").c_str(), kFileRead);  // failed open: put back; failed close
+  EXPECT_TRUE(Shp_GetError() == EISDIR && (File_InjectFailure(1), !HandleReserve_CloseFile(f)) && Held(1));
+  File_InjectFailure(0);
   EXPECT_TRUE(Shp_FreeFileHandles() == 1 && !FileExists(Zor(1)) && !HandleReserve_IsActive());
-  f = HandleReserve_OpenFile(Path("data").c_str(), "rb");  // no pool: no placeholders, no errors
-  EXPECT_TRUE(!HandleReserve_CloseFile(f) && !HandleReserve_OpenFile("a/b", "r") && Held(0));
+  f = HandleReserve_OpenFile(Path("data").c_str(), kFileRead);  // no pool: no placeholders, no errors
+  EXPECT_TRUE(HandleReserve_CloseFile(f) && !HandleReserve_OpenFile("a/b", kFileRead) && Held(0));
   for (int32_t n : {1, 2, 3})  // no memory for the pool, the entries: a failed open puts one back
     EXPECT_TRUE((Mem_InjectFailure(n), Shp_ReserveFileHandles(2)) == n / 3 && (Mem_InjectFailure(0),
-                HandleReserve_IsActive()) == n / 2 && !HandleReserve_OpenFile("", "r") &&
+                HandleReserve_IsActive()) == n / 2 && !HandleReserve_OpenFile("", kFileRead) &&
                 Held(n / 2) && Shp_FreeFileHandles() == n / 2) << n;
   const std::string a = Path("a"), b = Path("b"), c = Path("c"), w = Path(kAnswer), L(508, 'L');
   const struct { int how; std::string text, want; } cases[] = {{0, "A*B*C\n2", "1A|B*C"},
@@ -74,7 +76,8 @@ TEST_F(PlatformTest, ReserveAndHelper) {
   Put(Path("no/velqlfn"), "#!/bin/sh\n"), Put(Path("bad/velqlfn"), "no program\n", 0755);
   for (auto [dir, result] : {std::pair{"ok", 2}, {"dir", 2}, {"no", 5}, {"bad", 11}})
     EXPECT_EQ((Use(Path(dir)), Velq_RenameFile("a", "b")), result) << dir;
-  std::FILE *library = HandleReserve_OpenFile(Path("lib").c_str(), "wb"), *host = std::tmpfile();
+  File* library = HandleReserve_OpenFile(Path("lib").c_str(), kFileCreate);
+  std::FILE* host = std::tmpfile();
   auto chld = signal(SIGCHLD, SIG_IGN), hup = signal(SIGHUP, SIG_IGN);  // the host ignores them
   Put(Path("ok/velqlfn"), "#!/bin/sh\ncd $TMPDIR; echo \"$#|$1\" >>log; { while read k v; do\n"
       "case $k$v in Sig[BI]??:0000000000000000) echo 0; esac; done </proc/$$/status\n"
@@ -96,8 +99,8 @@ TEST_F(PlatformTest, ReserveAndHelper) {
   const int32_t m = Shp_GetNumFreeFileHandles();  // every slot held: no helper starts
   EXPECT_TRUE(m > 20 && m < 64 && Shp_GetNumFreeFileHandles() == m && Held(2)) << m;
   EXPECT_TRUE(Shp_ReserveFileHandles(1000) == m && Held(2 + m) && !Velq_RenameFile("a", "b"));
-  f = HandleReserve_OpenFile(Path("data").c_str(), "wb");  // but one for the library
-  EXPECT_TRUE(f && !HandleReserve_CloseFile(f) && Shp_FreeFileHandles() == 2 + m);
+  f = HandleReserve_OpenFile(Path("data").c_str(), kFileCreate);  // but one for the library
+  EXPECT_TRUE(f && HandleReserve_CloseFile(f) && Shp_FreeFileHandles() == 2 + m);
   setrlimit(RLIMIT_NOFILE, &saved), setenv("TMPDIR", Path("absent").c_str(), 1);  // no placeholders
   EXPECT_TRUE(!Shp_ReserveFileHandles(2) && HandleReserve_IsActive() && !Shp_FreeFileHandles());
 }
@@ -137,16 +140,17 @@ TEST(Units, MemoryArraysAndByteOrder) {
               (Mem_InjectFailure(0), PartArray_Reserve(q, 17)) && PartArray_Set(q, 16, 116));
   for (int i = 0; i < 18; ++i) EXPECT_EQ(PartArray_Get(q, i, &g), i < 17 ? 100 + i : PART_INVALID);
   EXPECT_TRUE((PartArray_Destroy(q), PartArray_Destroy(nullptr), g == 116) && !Mem_LiveBlocks());
-  std::FILE* f = std::tmpfile();  // byte order; zero counts move nothing and succeed
+  const std::string io = testing::TempDir() + "/ovrix-io";  // byte order; zero counts succeed
+  File* f = (test::WriteFile(io, {}), File_Open(io.c_str(), kFileUpdate));
   int32_t v[3] = {0x01020304, 9994, -2}, in[3];
   double d = -2.5;
   uint8_t b[21], want[] = {0, 0, 0, 0, 0, 0, 4, 0xc0, 4, 3, 2, 1, 0, 0, 39, 10, 255, 255, 255, 254};
   ASSERT_TRUE(Io_WriteInt32BE(f, in, 0) && Io_WriteDoubles(f, &d, 1) && Io_WriteInt32LE(f, v, 1) &&
-              Io_WriteInt32BE(f, v + 1, 2) && Io_ReadInt32BE(f, in, 0) && !fseek(f, 0, 0));
-  EXPECT_TRUE(std::fread(b, 1, 21, f) == 20 && !memcmp(b, want, 20) && v[2] == -2 &&  // restored
-              !fseek(f, 0, 0) && Io_ReadDoubles(f, &d, 1) && Io_ReadInt32LE(f, in, 1) &&
-              Io_ReadInt32BE(f, in + 1, 2) && d == -2.5 && !memcmp(in, v, 12) && !fseek(f, 14, 0) &&
-              !Io_ReadInt32BE(f, in, 2) && !memcmp(in, b + 14, 6) && !std::fclose(f));  // raw bytes
+              Io_WriteInt32BE(f, v + 1, 2) && Io_ReadInt32BE(f, in, 0) && File_Seek(f, 0));
+  EXPECT_TRUE(File_Read(f, b, 21) == 20 && !memcmp(b, want, 20) && v[2] == -2 &&  // restored
+              File_Seek(f, 0) && Io_ReadDoubles(f, &d, 1) && Io_ReadInt32LE(f, in, 1) &&
+              Io_ReadInt32BE(f, in + 1, 2) && d == -2.5 && !memcmp(in, v, 12) && File_Seek(f, 14) &&
+              !Io_ReadInt32BE(f, in, 2) && !memcmp(in, b + 14, 6) && File_Close(f));  // raw bytes
 }
 
 }  // namespace

@@ -1,17 +1,16 @@
 #include "platform/handle_reserve.h"
 
-#include <cerrno>
 #include <cstdio>
 
 #include "platform/mem.h"
 #include "platform/platform.h"
-#include "shape/error.h"
+#include "platform/error.h"
 
 namespace ovrix {
 namespace {
 
 struct ReservedHandle {
-  std::FILE* stream;
+  intptr_t file;
   int32_t number;
   char fileName[kPlaceholderNameMax + 1];
   ReservedHandle* older;
@@ -31,8 +30,8 @@ bool FormatPlaceholderName(char (&out)[kPlaceholderNameMax + 1], int32_t number)
 }
 
 void CloseAndDelete(ReservedHandle* entry) {
-  platform::CloseStream(entry->stream);
-  platform::RemoveFile(entry->fileName);
+  platform::OsClose(entry->file);
+  platform::OsRemove(entry->fileName);
   Mem_Free(entry, MEM_GLOBAL);
 }
 
@@ -53,9 +52,9 @@ int32_t HandleReserve_AddOne() {
     Mem_Free(entry, MEM_GLOBAL);
     return 0;
   }
-  entry->stream = platform::OpenStream(entry->fileName, "w");
-  if (entry->stream == nullptr) {
-    platform::RemoveFile(entry->fileName);
+  entry->file = platform::OsOpen(entry->fileName, platform::kFileCreate);
+  if (entry->file == platform::kNoFile) {
+    platform::OsRemove(entry->fileName);
     Mem_Free(entry, MEM_GLOBAL);
     return 0;
   }
@@ -73,22 +72,24 @@ int32_t HandleReserve_ReleaseOne() {
   return 1;
 }
 
-std::FILE* HandleReserve_OpenFile(const char* name, const char* mode) {
+platform::File* HandleReserve_OpenFile(const char* name, platform::FileMode mode) {
   const bool active = HandleReserve_IsActive() != 0;
   if (active) HandleReserve_ReleaseOne();
-  errno = 0;
-  std::FILE* stream = platform::OpenStream(name, mode);
-  if (stream == nullptr && active) {
-    Shp_SetError(errno);
+  platform::SetLastError(0);
+  platform::File* file = platform::File_Open(name, mode);
+  if (file == nullptr && active) {
+    const int error = platform::LastError();
+    Shp_SetError(error);
     HandleReserve_AddOne();
+    platform::SetLastError(error);
   }
-  return stream;
+  return file;
 }
 
-int32_t HandleReserve_CloseFile(std::FILE* stream) {
-  int result = platform::CloseStream(stream);
-  if (result == 0 && HandleReserve_IsActive()) HandleReserve_AddOne();
-  return result == 0 ? 0 : EOF;
+int32_t HandleReserve_CloseFile(platform::File* file) {
+  const bool closed = platform::File_Close(file);
+  if (closed && HandleReserve_IsActive()) HandleReserve_AddOne();
+  return closed ? 1 : 0;
 }
 
 int32_t HandleReserve_Reserve(int32_t count) {

@@ -4,7 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+
+#include "platform/file.h"
 
 namespace ovrix {
 
@@ -17,14 +18,15 @@ int32_t HandleReserve_IsActive();
 int32_t HandleReserve_AddOne();
 // 1 when the newest placeholder was closed and its file deleted.
 int32_t HandleReserve_ReleaseOne();
-// Opens `name` with the C stream mode `mode`, first giving one placeholder
-// back while the reserve is active. A failed open while active records the
+// Opens `name` through the file layer, first giving one placeholder back
+// while the reserve is active. A failed open while active records the
 // system's error number as the library's error value and restores the
 // placeholder.
-std::FILE* HandleReserve_OpenFile(const char* name, const char* mode);
-// Closes the stream and, while the reserve is active, takes one placeholder
-// again. 0 when closed, EOF when the close failed (then nothing is taken).
-int32_t HandleReserve_CloseFile(std::FILE* stream);
+platform::File* HandleReserve_OpenFile(const char* name, platform::FileMode mode);
+// Closes the file and, while the reserve is active, takes one placeholder
+// again. 1 when closed, 0 when the close failed (then nothing is taken; the
+// File is released either way).
+int32_t HandleReserve_CloseFile(platform::File* file);
 
 // The exported operations, as C++ internals.
 int32_t HandleReserve_Reserve(int32_t count);

@@ -6,7 +6,7 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 
 namespace ovrix::platform {
 
@@ -17,13 +17,28 @@ void GlobalFree(void* block);
 void* HeapAlloc(std::size_t size);
 void HeapFree(void* block);
 
-// Opens a buffered stream with a C stream mode ("rb", "wb", "rb+", ...). The
-// underlying descriptor is never inherited by child processes.
-std::FILE* OpenStream(const char* name, const char* mode);
-// 0 when closed, EOF when the close failed.
-int CloseStream(std::FILE* stream);
+// Raw files, for the file layer (file.h) and the handle reserve; nothing
+// else opens files. Handles are never inherited by started programs.
+constexpr intptr_t kNoFile = -1;
+// Opens `name` in a FileMode; kNoFile on failure, LastError() says why.
+intptr_t OsOpen(const char* name, int32_t mode);
+bool OsClose(intptr_t file);
+// Positional transfers that leave no position behind: the number of bytes
+// moved (0 at the end of the file), or -1 on failure.
+int64_t OsReadAt(intptr_t file, void* buf, int64_t n, int64_t offset);
+int64_t OsWriteAt(intptr_t file, const void* buf, int64_t n, int64_t offset);
+// The size in bytes, or -1.
+int64_t OsSize(intptr_t file);
+// Two numbers that together name the file itself, whatever path opened it.
+bool OsIdentity(intptr_t file, uint64_t id[2]);
 // 0 when the file was removed.
-int RemoveFile(const char* name);
+int OsRemove(const char* name);
+// The system's error number of the last failed call, and setting it.
+int LastError();
+void SetLastError(int error);
+// The last failed open was refused because the file may not be written (a
+// read-only file or file system), not for another reason.
+bool LastErrorDeniesWriting();
 
 // The directory that stands for the temporary directory of the original
 // platform: $TMPDIR when set and non-empty, else /tmp. Always ends in '/'.

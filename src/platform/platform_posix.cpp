@@ -1,5 +1,8 @@
 // POSIX implementation of the platform layer.
+#define _FILE_OFFSET_BITS 64  // 64-bit file offsets on 32-bit hosts too
 #include "platform/platform.h"
+
+#include "platform/file.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -23,21 +26,48 @@ void GlobalFree(void* block) { std::free(block); }
 void* HeapAlloc(std::size_t size) { return std::calloc(size, 1); }
 void HeapFree(void* block) { std::free(block); }
 
-std::FILE* OpenStream(const char* name, const char* mode) {
-  // glibc's 'e' flag opens with O_CLOEXEC, so no library file leaks into a
-  // program that the host (or the helper bridge) starts.
-  char withCloexec[16];
-  std::size_t len = std::strlen(mode);
-  if (len + 2 > sizeof withCloexec) return nullptr;
-  std::memcpy(withCloexec, mode, len);
-  withCloexec[len] = 'e';
-  withCloexec[len + 1] = '\0';
-  return std::fopen(name, withCloexec);
+intptr_t OsOpen(const char* name, int32_t mode) {
+  const int flags = mode == kFileRead ? O_RDONLY : mode == kFileUpdate ? O_RDWR : O_WRONLY | O_CREAT | O_TRUNC;
+  int fd;
+  do fd = ::open(name, flags | O_CLOEXEC, 0666);
+  while (fd < 0 && errno == EINTR);
+  return fd < 0 ? kNoFile : fd;
 }
 
-int CloseStream(std::FILE* stream) { return std::fclose(stream); }
+bool OsClose(intptr_t file) { return ::close(static_cast<int>(file)) == 0; }
 
-int RemoveFile(const char* name) { return std::remove(name); }
+int64_t OsReadAt(intptr_t file, void* buf, int64_t n, int64_t offset) {
+  ssize_t got;
+  do got = ::pread(static_cast<int>(file), buf, static_cast<std::size_t>(n), static_cast<off_t>(offset));
+  while (got < 0 && errno == EINTR);
+  return got;
+}
+
+int64_t OsWriteAt(intptr_t file, const void* buf, int64_t n, int64_t offset) {
+  ssize_t put;
+  do put = ::pwrite(static_cast<int>(file), buf, static_cast<std::size_t>(n), static_cast<off_t>(offset));
+  while (put < 0 && errno == EINTR);
+  return put;
+}
+
+int64_t OsSize(intptr_t file) {
+  struct stat st;
+  return ::fstat(static_cast<int>(file), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+bool OsIdentity(intptr_t file, uint64_t id[2]) {
+  struct stat st;
+  if (::fstat(static_cast<int>(file), &st) != 0) return false;
+  id[0] = static_cast<uint64_t>(st.st_dev);
+  id[1] = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
+int OsRemove(const char* name) { return ::unlink(name); }
+
+int LastError() { return errno; }
+void SetLastError(int error) { errno = error; }
+bool LastErrorDeniesWriting() { return errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY; }
 
 const char* TempDirectory() {
   static std::string dir;

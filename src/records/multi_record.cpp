@@ -1,7 +1,6 @@
 #include "records/multi_record.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "platform/mem.h"
 #include "shape/io.h"
@@ -48,7 +47,7 @@ const double* Doubles(const CoordPair* run) { return reinterpret_cast<const doub
 
 // The first `count` pairs of `array`, chunk by chunk, straight between the
 // stream and the chunk memory: one stream call per run of up to 512 points.
-bool ReadPairs(std::FILE* s, CoordArray* array, int32_t count) {
+bool ReadPairs(platform::File* s, CoordArray* array, int32_t count) {
   for (int32_t i = 0; i < count;) {
     int32_t run = 0;
     CoordPair* at = CoordArray_Run(array, i, &run);
@@ -59,7 +58,7 @@ bool ReadPairs(std::FILE* s, CoordArray* array, int32_t count) {
   return true;
 }
 
-void WritePairs(std::FILE* s, const CoordArray* array, int32_t count) {
+void WritePairs(platform::File* s, const CoordArray* array, int32_t count) {
   for (int32_t i = 0; i < count;) {
     int32_t run = 0;
     const CoordPair* at = CoordArray_Run(array, i, &run);
@@ -72,7 +71,7 @@ void WritePairs(std::FILE* s, const CoordArray* array, int32_t count) {
 // A block of one double per point (z or m): read a run into scratch, then
 // `store` each value into its pair.
 template <typename Store>
-bool ReadScattered(std::FILE* s, CoordArray* array, int32_t count, Store store) {
+bool ReadScattered(platform::File* s, CoordArray* array, int32_t count, Store store) {
   double scratch[COORD_CHUNK];
   for (int32_t i = 0; i < count;) {
     int32_t run = 0;
@@ -87,7 +86,7 @@ bool ReadScattered(std::FILE* s, CoordArray* array, int32_t count, Store store) 
 
 // The reverse: gather one double per pair into scratch, write the run.
 template <typename Take>
-void WriteGathered(std::FILE* s, const CoordArray* array, int32_t count, Take take) {
+void WriteGathered(platform::File* s, const CoordArray* array, int32_t count, Take take) {
   double scratch[COORD_CHUNK];
   for (int32_t i = 0; i < count;) {
     int32_t run = 0;
@@ -111,7 +110,7 @@ bool ReserveFor(ShpMultiRecord* obj, const MultiVariant& v, int32_t parts, int32
 
 // Part starts, part types, points, Z block, measure block, into the object
 // whose counts are already set.
-bool ReadBody(std::FILE* s, ShpMultiRecord* obj, const MultiVariant& v, int32_t parts, int32_t points,
+bool ReadBody(platform::File* s, ShpMultiRecord* obj, const MultiVariant& v, int32_t parts, int32_t points,
               bool measures) {
   if (v.hasParts && !Io_ReadInt32LE(s, obj->partStarts->data, parts)) return false;
   if (v.hasPartTypes && !Io_ReadInt32LE(s, obj->partTypes->data, parts)) return false;
@@ -135,7 +134,7 @@ bool ReadBody(std::FILE* s, ShpMultiRecord* obj, const MultiVariant& v, int32_t 
   return ReadScattered(s, obj->mzCoords, points, [](CoordPair& p, double m) { p = {m, 0.0}; });
 }
 
-void WriteBody(std::FILE* s, const ShpMultiRecord* obj, const MultiVariant& v, int32_t parts, int32_t points,
+void WriteBody(platform::File* s, const ShpMultiRecord* obj, const MultiVariant& v, int32_t parts, int32_t points,
                bool measures) {
   Io_WriteInt32LE(s, &v.shapeType, 1);
   const double box[4] = {obj->bbox.xmin, obj->bbox.ymin, obj->bbox.xmax, obj->bbox.ymax};
@@ -293,8 +292,8 @@ int32_t MultiRecord_Read(ShpFile* shp, int32_t n, ShpMultiRecord* obj, const Mul
   const int64_t offset = entry[0];
   const int64_t length = entry[1];
   if (offset < kHeaderBytes || offset + kRecordHeaderBytes + length > shp->shpFileBytes) return 0;
-  std::FILE* s = shp->shpStream;
-  if (std::ftell(s) != offset && std::fseek(s, static_cast<long>(offset), SEEK_SET) != 0) return 0;
+  platform::File* s = shp->shpStream;
+  if (!platform::File_Seek(s, offset)) return 0;
   int32_t header[2];
   if (!Io_ReadInt32BE(s, header, 2) || 2 * static_cast<int64_t>(header[1]) != length || length < 4) return 0;
 
@@ -335,7 +334,7 @@ int32_t MultiRecord_Append(ShpFile* shp, ShpMultiRecord* obj, const MultiVariant
   const int32_t points = obj->numCoords;
   const RecordLayout layout = Layout(v, parts, points);
   const int64_t length = layout.baseBytes + (measures ? layout.measureBytes : 0);
-  const int64_t offset = std::ftell(shp->shpStream);
+  const int64_t offset = platform::File_Tell(shp->shpStream);
   if (offset < 0 || offset + kRecordHeaderBytes + length > INT32_MAX) return 0;
 
   const int32_t r = ShpAppend_StartRecord(shp, static_cast<int32_t>(offset), static_cast<int32_t>(length));

@@ -1,5 +1,5 @@
 // The Point family: Point, PointM and PointZ share one object layout, one
-// reader and one appender; a variant description says what differs.
+// reader and one appender; the shape-type table gives each type's record size.
 #pragma once
 
 #include <cstdint>
@@ -17,15 +17,6 @@ struct ShpPointRecord {
 };
 
 namespace ovrix {
-
-struct PointVariant {
-  int32_t shapeType;     // SHP_POINT, SHP_POINTM or SHP_POINTZ
-  int32_t recordBytes;   // whole record: header + content
-  int32_t contentBytes;
-};
-
-// The variant a shape type stands for, or null for a non-point type.
-const PointVariant* PointVariant_ForType(int32_t shapeType);
 
 ShpPointRecord* Point_Create();
 int32_t Point_Destroy(ShpPointRecord* point);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "ovrix32.h"
-#include "shape/error.h"
+#include "platform/error.h"
 #include "shape/shpfile.h"
 
 using namespace ovrix;

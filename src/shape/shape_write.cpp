@@ -3,25 +3,16 @@
 #include <cstring>
 
 #include "shape/io.h"
+#include "shape/shape_types.h"
 #include "shape/shpfile.h"
 
 namespace ovrix {
 namespace {
 
-bool HasZRange(int32_t type) {
-  return type == SHP_POINTZ || type == SHP_POLYLINEZ || type == SHP_POLYGONZ || type == SHP_MULTIPOINTZ ||
-         type == SHP_MULTIPATCH;
-}
-
-bool HasMRange(int32_t type) {
-  return HasZRange(type) || type == SHP_POINTM || type == SHP_POLYLINEM || type == SHP_POLYGONM ||
-         type == SHP_MULTIPOINTM;
-}
-
 // The first 68 bytes, shared by both headers.
-void WriteHeaderStart(ShpFile* shp, std::FILE* s, int32_t lengthWords) {
-  std::rewind(s);
-  int32_t be[7] = {kFileCode, 0, 0, 0, 0, 0, lengthWords};
+void WriteHeaderStart(ShpFile* shp, platform::File* s, int32_t lengthWords) {
+  platform::File_Seek(s, 0);
+  const int32_t be[7] = {kFileCode, 0, 0, 0, 0, 0, lengthWords};
   Io_WriteInt32BE(s, be, 7);
   const int32_t le[2] = {shp->version, shp->shapeType};
   Io_WriteInt32LE(s, le, 2);
@@ -36,11 +27,12 @@ int32_t ShpHeader_WriteMain(ShpFile* shp) {
   // Z range, then M range; a range the type lacks (or an M range never set)
   // is written as zeros.
   double ranges[4] = {0, 0, 0, 0};
-  if (HasZRange(shp->shapeType)) {
+  const ShapeType* type = ShapeType_Find(shp->shapeType);
+  if (type != nullptr && type->hasZ) {
     ranges[0] = shp->mzBox.ymin;
     ranges[1] = shp->mzBox.ymax;
   }
-  if (HasMRange(shp->shapeType) && shp->mzBox.xmin != kEmptyMin && shp->mzBox.xmax != kEmptyMax) {
+  if (type != nullptr && type->hasM && shp->mzBox.xmin != kEmptyMin && shp->mzBox.xmax != kEmptyMax) {
     ranges[2] = shp->mzBox.xmin;
     ranges[3] = shp->mzBox.xmax;
   }
@@ -65,7 +57,6 @@ int32_t ShpFile_New(ShpFile* shp, char* baseName, int32_t shapeType) {
   std::memcpy(fileName + len, ".shp", 5);
   shp->shpStream = ShpFile_OpenStream(fileName, MODE_NEW);
   if (shp->shpStream == nullptr) return 0;
-  ShpFile_BufferMainStream(shp);
   std::memcpy(shp->name, baseName, len + 1);
   shp->openMode = MODE_NEW;
   ShpFile_SetType(shp, shapeType);
@@ -95,15 +86,15 @@ int32_t ShpAppend_Begin(ShpFile* shp, bool typeAccepted) {
   // into its file, where no reader could find it. Refused before anything is
   // written, so the pair stays as it was.
   if (shp->shpLenWords > 0x3fffffff || shp->shxLenWords > 0x3fffffff) return 0;
-  if (shp->recordCount == 0 && std::fseek(shp->shpStream, kHeaderBytes, SEEK_SET) != 0) return 0;
+  if (shp->recordCount == 0 && !platform::File_Seek(shp->shpStream, kHeaderBytes)) return 0;
   return 1;
 }
 
 int32_t ShpAppend_StartRecord(ShpFile* shp, int32_t byteOffset, int32_t contentBytes) {
   int32_t n = ++shp->recordCount;
-  int32_t entry[2] = {byteOffset, contentBytes};
+  const int32_t entry[2] = {byteOffset, contentBytes};
   ShpIndex_WriteEntry(shp, n, entry);
-  int32_t header[2] = {n, contentBytes / 2};
+  const int32_t header[2] = {n, contentBytes / 2};
   Io_WriteInt32BE(shp->shpStream, header, 2);
   // Lengths wrap like the 32-bit fields they are written to, never trap.
   shp->shpLenWords = static_cast<int32_t>(static_cast<uint32_t>(shp->shpLenWords) + 4u +

@@ -2,28 +2,18 @@
 
 #include <cstring>
 
+#include "platform/error.h"
 #include "platform/handle_reserve.h"
 #include "platform/mem.h"
-#include "records/point.h"
-#include "shape/error.h"
 #include "shape/io.h"
+#include "shape/shape_types.h"
 
 namespace ovrix {
 namespace {
 
-struct TypeEntry {
-  int32_t code;
-  const char* name;
-};
-constexpr TypeEntry kTypes[] = {
-    {SHP_NULL, "None"},          {SHP_POINT, "Point"},          {SHP_POLYLINE, "Polyline"},
-    {SHP_POLYGON, "Polygon"},    {SHP_MULTIPOINT, "MultiPoint"}, {SHP_POINTZ, "PointZ"},
-    {SHP_POLYLINEZ, "PolylineZ"}, {SHP_POLYGONZ, "PolygonZ"},    {SHP_MULTIPOINTZ, "MultiPointZ"},
-    {SHP_POINTM, "PointM"},      {SHP_POLYLINEM, "PolylineM"},  {SHP_POLYGONM, "PolygonM"},
-    {SHP_MULTIPOINTM, "MultiPointM"}, {SHP_MULTIPATCH, "MultiPatch"},
-};
+using namespace platform;
 
-// Cuts an over-long base name in the caller's string (as the interface
+// Cuts a base name beyond the limit in the caller's string (as the interface
 // promises) and builds base + extension into `out`.
 void BuildFileName(char* base, const char* ext, char (&out)[kMaxBaseName + 8]) {
   if (std::strlen(base) > static_cast<std::size_t>(kMaxBaseName)) base[kMaxBaseName] = '\0';
@@ -37,23 +27,13 @@ void CopyName(ShpFile* shp, const char* base) {
   std::memcpy(shp->name, base, len + 1);
 }
 
-long StreamSize(std::FILE* s) {
-  long here = std::ftell(s);
-  if (here < 0 || std::fseek(s, 0, SEEK_END) != 0) return -1;
-  long size = std::ftell(s);
-  std::fseek(s, here, SEEK_SET);
-  return size;
-}
-
 // Mode 2: checks that the header lengths describe the files and leaves both
-// streams standing where the next record and index entry go. The explicit
-// seeks also switch the read-write streams from reading to writing.
+// streams standing where the next record and index entry go.
 bool PrepareAppend(ShpFile* shp) {
-  long shpSize = StreamSize(shp->shpStream);
-  long shxSize = StreamSize(shp->shxStream);
+  const int64_t shpSize = File_Size(shp->shpStream);
+  const int64_t shxSize = File_Size(shp->shxStream);
   int32_t indexWords = 0;
-  std::fseek(shp->shxStream, 24, SEEK_SET);
-  if (Io_ReadInt32BE(shp->shxStream, &indexWords, 1) == 0) return false;
+  if (!File_Seek(shp->shxStream, 24) || Io_ReadInt32BE(shp->shxStream, &indexWords, 1) == 0) return false;
   int64_t shpBytes = 2 * static_cast<int64_t>(shp->shpLenWords);
   int64_t shxBytes = 2 * static_cast<int64_t>(indexWords);
   if (shpBytes < kHeaderBytes || shpBytes > shpSize) return false;
@@ -69,26 +49,21 @@ bool PrepareAppend(ShpFile* shp) {
     if (ShpIndex_ReadEntry(shp, shp->recordCount, last) == 0) return false;
     if (last[0] < kHeaderBytes || int64_t{last[0]} + 8 + last[1] > shpBytes) return false;
   }
-  if (const PointVariant* points = PointVariant_ForType(shp->shapeType);
-      points != nullptr && shpBytes != kHeaderBytes + int64_t{points->recordBytes} * shp->recordCount)
+  const ShapeType* type = ShapeType_Find(shp->shapeType);
+  if (type != nullptr && type->recordBytes != 0 &&
+      shpBytes != kHeaderBytes + int64_t{type->recordBytes} * shp->recordCount)
     return false;
   shp->shxLenWords = indexWords;
-  return std::fseek(shp->shpStream, static_cast<long>(shpBytes), SEEK_SET) == 0 &&
-         std::fseek(shp->shxStream, static_cast<long>(shxBytes), SEEK_SET) == 0;
+  return File_Seek(shp->shpStream, shpBytes) && File_Seek(shp->shxStream, shxBytes);
 }
 
 }  // namespace
 
-int32_t ShpType_IsValid(int32_t code) {
-  for (const TypeEntry& t : kTypes)
-    if (t.code == code) return code != SHP_NULL ? 1 : 0;
-  return 0;
-}
+int32_t ShpType_IsValid(int32_t code) { return code != SHP_NULL && ShapeType_Find(code) != nullptr ? 1 : 0; }
 
 const char* ShpType_Name(int32_t code) {
-  for (const TypeEntry& t : kTypes)
-    if (t.code == code) return t.name;
-  return "Bad Shape Type";
+  const ShapeType* type = ShapeType_Find(code);
+  return type != nullptr ? type->name : "Bad Shape Type";
 }
 
 int32_t ShpFile_SetType(ShpFile* shp, int32_t code) {
@@ -118,31 +93,25 @@ int32_t ShpFile_Destroy(ShpFile* shp) {
   return 1;
 }
 
-std::FILE* ShpFile_OpenStream(const char* fileName, int32_t mode) {
+File* ShpFile_OpenStream(const char* fileName, int32_t mode) {
   switch (mode) {
-    case MODE_NEW: return HandleReserve_OpenFile(fileName, "wb");
-    case MODE_APPEND: return HandleReserve_OpenFile(fileName, "rb+");
-    case MODE_READ: return HandleReserve_OpenFile(fileName, "rb");
+    case MODE_NEW: return HandleReserve_OpenFile(fileName, kFileCreate);
+    case MODE_APPEND: return HandleReserve_OpenFile(fileName, kFileUpdate);
+    case MODE_READ: return HandleReserve_OpenFile(fileName, kFileRead);
     default: return nullptr;
   }
 }
 
-void ShpFile_BufferMainStream(ShpFile* shp) {
-  shp->shpBuffer = static_cast<char*>(Mem_Alloc(kMainStreamBuffer, MEM_HEAP));
-  if (shp->shpBuffer != nullptr) std::setvbuf(shp->shpStream, shp->shpBuffer, _IOFBF, kMainStreamBuffer);
-}
-
-int32_t ShpFile_CheckCode(std::FILE* stream) {
-  long here = std::ftell(stream);
-  std::rewind(stream);
+int32_t ShpFile_CheckCode(File* stream) {
+  const int64_t here = File_Tell(stream);
   int32_t code = 0;
-  int32_t ok = Io_ReadInt32BE(stream, &code, 1);
-  std::fseek(stream, here < 0 ? 0 : here, SEEK_SET);
+  const int32_t ok = File_Seek(stream, 0) && Io_ReadInt32BE(stream, &code, 1);
+  File_Seek(stream, here < 0 ? 0 : here);
   return ok && code == kFileCode ? 1 : 0;
 }
 
 int32_t ShpFile_IsShapeFile(const char* fileName) {
-  std::FILE* s = HandleReserve_OpenFile(fileName, "r");
+  File* s = HandleReserve_OpenFile(fileName, kFileRead);
   if (s == nullptr) return 0;
   int32_t result = ShpFile_CheckCode(s);
   HandleReserve_CloseFile(s);
@@ -150,7 +119,7 @@ int32_t ShpFile_IsShapeFile(const char* fileName) {
 }
 
 int32_t ShpHeader_ReadMain(ShpFile* shp) {
-  std::rewind(shp->shpStream);
+  File_Seek(shp->shpStream, 0);
   int32_t scratch[6];
   Io_ReadInt32LE(shp->shpStream, scratch, 6);
   Io_ReadInt32BE(shp->shpStream, &shp->shpLenWords, 1);
@@ -168,7 +137,7 @@ int32_t ShpHeader_ReadMain(ShpFile* shp) {
 }
 
 int32_t ShpHeader_ReadIndex(ShpFile* shp) {
-  std::rewind(shp->shxStream);
+  File_Seek(shp->shxStream, 0);
   int32_t scratch[6];
   Io_ReadInt32LE(shp->shxStream, scratch, 6);
   int32_t words = kHeaderWords;
@@ -188,7 +157,6 @@ int32_t ShpFile_Open(ShpFile* shp, char* baseName, int32_t mode) {
   BuildFileName(baseName, ".shp", fileName);
   shp->shpStream = ShpFile_OpenStream(fileName, mode);
   if (shp->shpStream == nullptr) return 0;
-  ShpFile_BufferMainStream(shp);
   if (!ShpFile_CheckCode(shp->shpStream)) {
     ShpFile_Close(shp);
     return 0;
@@ -209,23 +177,24 @@ int32_t ShpFile_Open(ShpFile* shp, char* baseName, int32_t mode) {
     ShpFile_Close(shp);
     return 0;
   }
-  if (mode == MODE_READ) shp->shpFileBytes = StreamSize(shp->shpStream);
+  if (mode == MODE_READ) shp->shpFileBytes = File_Size(shp->shpStream);
   return 1;
 }
 
 int32_t ShpFile_Close(ShpFile* shp) {
   if (shp == nullptr) return 0;
-  if (shp->headerDirty == 1) {
+  // The headers claim the new records only once their bytes and index
+  // entries are in the files: after a failed write the pair keeps the
+  // headers it had, which describe only records that are whole.
+  if (shp->headerDirty == 1 && File_Flush(shp->shpStream) && File_Flush(shp->shxStream)) {
     ShpHeader_WriteIndex(shp);
     ShpHeader_WriteMain(shp);
-    shp->headerDirty = 0;
   }
+  shp->headerDirty = 0;
   shp->name[0] = '\0';
   if (shp->shpStream != nullptr) {
     HandleReserve_CloseFile(shp->shpStream);
     shp->shpStream = nullptr;
-    Mem_Free(shp->shpBuffer, MEM_HEAP);
-    shp->shpBuffer = nullptr;
   }
   if (shp->shxStream != nullptr) {
     HandleReserve_CloseFile(shp->shxStream);
@@ -242,9 +211,7 @@ int32_t ShpFile_Close(ShpFile* shp) {
 
 int32_t ShpIndex_ReadEntry(ShpFile* shp, int32_t n, int32_t* out) {
   int64_t pos = kHeaderBytes + 8 * (static_cast<int64_t>(n) - 1);
-  if (pos < kHeaderBytes || pos > 0x7fffffff) return 0;
-  if (std::ftell(shp->shxStream) != pos && std::fseek(shp->shxStream, static_cast<long>(pos), SEEK_SET) != 0)
-    return 0;
+  if (pos < kHeaderBytes || pos > 0x7fffffff || !File_Seek(shp->shxStream, pos)) return 0;
   int32_t entry[2];
   if (!Io_ReadInt32BE(shp->shxStream, entry, 2)) return 0;
   // Offsets and lengths are stored in 16-bit words; in bytes they must stay
@@ -255,14 +222,10 @@ int32_t ShpIndex_ReadEntry(ShpFile* shp, int32_t n, int32_t* out) {
   return 1;
 }
 
-int32_t ShpIndex_WriteEntry(ShpFile* shp, int32_t n, int32_t* entry) {
-  int64_t pos = kHeaderBytes + 8 * (static_cast<int64_t>(n) - 1);
-  if (std::ftell(shp->shxStream) != pos && std::fseek(shp->shxStream, static_cast<long>(pos), SEEK_SET) != 0)
-    return 0;
-  entry[0] /= 2;
-  entry[1] /= 2;
-  Io_WriteInt32BE(shp->shxStream, entry, 2);
-  return 1;
+int32_t ShpIndex_WriteEntry(ShpFile* shp, int32_t n, const int32_t* entry) {
+  const int64_t pos = kHeaderBytes + 8 * (static_cast<int64_t>(n) - 1);
+  const int32_t words[2] = {entry[0] / 2, entry[1] / 2};
+  return File_Seek(shp->shxStream, pos) && Io_WriteInt32BE(shp->shxStream, words, 2) ? 1 : 0;
 }
 
 bool ShpRead_Ready(const ShpFile* shp) {

@@ -3,15 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "ovrix32.h"
+#include "platform/file.h"
 
 // The handle behind the opaque ShpFile of the interface.
 struct ShpFile {
   char name[256];          // base name of the open pair, empty when closed
-  std::FILE* shpStream;    // main file (.shp), or null
-  std::FILE* shxStream;    // index file (.shx), or null
+  ovrix::platform::File* shpStream;  // main file (.shp), or null
+  ovrix::platform::File* shxStream;  // index file (.shx), or null
   int32_t shapeType;
   uint8_t openMode;        // 0 closed, 1 new, 2 append to existing, 3 read
   uint8_t headerDirty;     // records appended since the headers were written
@@ -25,9 +25,6 @@ struct ShpFile {
   // reading (-1 when it could not be found, 0 when not open for reading).
   // Record readers check every record against it instead of seeking.
   int64_t shpFileBytes;
-  // Buffer of the main stream (MEM_HEAP), released after the stream closes;
-  // null when the stream runs on its default buffer.
-  char* shpBuffer;
 };
 
 namespace ovrix {
@@ -38,10 +35,6 @@ constexpr int32_t kFileCode = 9994;
 constexpr int32_t kHeaderBytes = 100;
 constexpr int32_t kHeaderWords = 50;
 constexpr int kMaxBaseName = 251;
-// Large enough that sequential records move in a few big system calls, small
-// enough that a read at a random record (which refills the whole buffer)
-// stays cheap.
-constexpr int32_t kMainStreamBuffer = 64 * 1024;
 constexpr double kEmptyMin = 9.9e300;
 constexpr double kEmptyMax = -9.9e300;
 constexpr Bbox kEmptyBox = {kEmptyMin, kEmptyMin, kEmptyMax, kEmptyMax};
@@ -56,12 +49,8 @@ ShpFile* ShpFile_Create();
 int32_t ShpFile_Destroy(ShpFile* shp);
 int32_t ShpFile_Open(ShpFile* shp, char* baseName, int32_t mode);
 int32_t ShpFile_Close(ShpFile* shp);
-std::FILE* ShpFile_OpenStream(const char* fileName, int32_t mode);
-// Gives the freshly opened main stream a large buffer, so that records of a
-// few KiB move in large blocks rather than one system call each. Must run
-// before the first transfer; without memory the default buffer stays.
-void ShpFile_BufferMainStream(ShpFile* shp);
-int32_t ShpFile_CheckCode(std::FILE* stream);
+platform::File* ShpFile_OpenStream(const char* fileName, int32_t mode);
+int32_t ShpFile_CheckCode(platform::File* stream);
 int32_t ShpFile_IsShapeFile(const char* fileName);
 
 // --- headers and index -------------------------------------------------------
@@ -71,8 +60,8 @@ int32_t ShpHeader_WriteMain(ShpFile* shp);
 int32_t ShpHeader_WriteIndex(ShpFile* shp);
 // Index entry n (from 1): out[0] = offset, out[1] = content length, in bytes.
 int32_t ShpIndex_ReadEntry(ShpFile* shp, int32_t n, int32_t* out);
-// Writes index entry n from an entry given in bytes; halves it in place.
-int32_t ShpIndex_WriteEntry(ShpFile* shp, int32_t n, int32_t* entry);
+// Writes index entry n from an entry given in bytes.
+int32_t ShpIndex_WriteEntry(ShpFile* shp, int32_t n, const int32_t* entry);
 
 // --- writing -------------------------------------------------------------------
 int32_t ShpFile_New(ShpFile* shp, char* baseName, int32_t shapeType);

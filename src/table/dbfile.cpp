@@ -1,11 +1,11 @@
-// The .dbf file: stream access, header and descriptors, and the handle's
+// The .dbf file: file access, header and descriptors, and the handle's
 // create, open, close and destroy.
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "platform/handle_reserve.h"
 #include "platform/mem.h"
 #include "platform/platform.h"
-#include "shape/io.h"
 #include "table/dbtable.h"
 
 namespace ovrix {
@@ -45,18 +45,18 @@ void ReleaseAll(DbTable* t) {
   t->numRecs = 0;
   t->curRec = 0;
   t->tableState = DB_CLOSED;
-  t->streamLast = kStreamNone;
-  t->streamPending = 0;
   t->appendPos = 0;
 }
 
 // Opens `path` into the closed table `t`: the stream, the header, the
 // buffers and the descriptors. On failure everything is released again.
 int32_t Load(DbTable* t, const char* path) {
-  t->dbStream = HandleReserve_OpenFile(path, "rb+");
+  t->dbStream = HandleReserve_OpenFile(path, platform::kFileUpdate);
   t->accessMode = DB_READWRITE;
-  if (t->dbStream == nullptr) {
-    t->dbStream = HandleReserve_OpenFile(path, "rb");
+  // A file that may not be written is opened read only; any other failure
+  // (no memory, no such file) refuses the open.
+  if (t->dbStream == nullptr && platform::LastErrorDeniesWriting()) {
+    t->dbStream = HandleReserve_OpenFile(path, platform::kFileRead);
     t->accessMode = DB_READONLY;
   }
   if (t->dbStream == nullptr) {
@@ -86,33 +86,20 @@ int32_t Load(DbTable* t, const char* path) {
 
 }  // namespace
 
-// --- stream access -----------------------------------------------------------
+// --- file access ---------------------------------------------------------------
 
-int32_t DbFile_Seek(DbTable* t, int64_t offset) {
-  if (offset < 0 || std::fseek(t->dbStream, static_cast<long>(offset), SEEK_SET) != 0) return 0;
-  // A successful seek writes out pending bytes and allows either direction.
-  t->streamLast = kStreamNone;
-  t->streamPending = 0;
-  return 1;
-}
+int32_t DbFile_Seek(DbTable* t, int64_t offset) { return platform::File_Seek(t->dbStream, offset) ? 1 : 0; }
 
 int64_t DbFile_SeekEnd(DbTable* t) {
-  if (std::fseek(t->dbStream, 0, SEEK_END) != 0) return -1;
-  t->streamLast = kStreamNone;
-  t->streamPending = 0;
-  return DbFile_Tell(t);
+  const int64_t size = platform::File_Size(t->dbStream);
+  return size >= 0 && platform::File_Seek(t->dbStream, size) ? size : -1;
 }
 
-int64_t DbFile_Tell(DbTable* t) { return std::ftell(t->dbStream); }
+int64_t DbFile_Tell(DbTable* t) { return platform::File_Tell(t->dbStream); }
 
 int32_t DbFile_Read(DbTable* t, char* buf, int32_t n) {
   if (n <= 0) return 0;
-  if (t->streamLast == kStreamWrite) {
-    std::fflush(t->dbStream);
-    t->streamPending = 0;
-  }
-  t->streamLast = kStreamRead;
-  const auto got = static_cast<int32_t>(std::fread(buf, 1, static_cast<std::size_t>(n), t->dbStream));
+  const auto got = static_cast<int32_t>(platform::File_Read(t->dbStream, buf, static_cast<std::size_t>(n)));
   // A record or field past the end of the file reads as blanks, never as
   // what the buffer held before.
   if (got < n) std::memset(buf + got, ' ', static_cast<std::size_t>(n - got));
@@ -121,18 +108,10 @@ int32_t DbFile_Read(DbTable* t, char* buf, int32_t n) {
 
 int32_t DbFile_Write(DbTable* t, const char* buf, int32_t n) {
   if (n <= 0) return 0;
-  if (t->streamLast == kStreamRead) std::fseek(t->dbStream, 0, SEEK_CUR);
-  t->streamLast = kStreamWrite;
-  t->streamPending = 1;
-  return std::fwrite(buf, 1, static_cast<std::size_t>(n), t->dbStream) == static_cast<std::size_t>(n) ? 1 : 0;
+  return platform::File_Write(t->dbStream, buf, static_cast<std::size_t>(n)) ? 1 : 0;
 }
 
-int32_t DbFile_Flush(DbTable* t) {
-  if (!t->streamPending) return 1;
-  t->streamPending = 0;
-  t->streamLast = kStreamNone;
-  return std::fflush(t->dbStream) == 0 ? 1 : 0;
-}
+int32_t DbFile_Flush(DbTable* t) { return platform::File_Flush(t->dbStream) ? 1 : 0; }
 
 // --- file format ---------------------------------------------------------------
 

@@ -1,16 +1,16 @@
 // The dBASE attribute table: the handle behind the opaque DbTable, the .dbf
 // format, definition and appending, navigation and field values.
 //
-// The table works on the file in place. It keeps one stream open and one
+// The table works on the file in place. It keeps one file open and one
 // record buffer; `tableState` says what the buffer holds. Every change is
-// written and flushed at once; appended records are buffered by the stream
-// until Db_AddRecEnd flushes them together with the record count.
+// written and flushed at once; appended records are buffered by the file
+// layer until Db_AddRecEnd writes them out and only then the record count.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "ovrix32.h"
+#include "platform/file.h"
 
 // One field as described by its 32-byte descriptor.
 struct DbField {
@@ -31,19 +31,10 @@ struct DbTable {
   int16_t numFields;
   char* recBuffer;        // recordSize bytes (MEM_HEAP)
   DbField* fieldDefs;     // numFields + 1 entries, entry 0 a sentinel (MEM_HEAP)
-  std::FILE* dbStream;
+  ovrix::platform::File* dbStream;
   uint8_t tableState;     // DB_CLOSED ... DB_APPENDING
   char valueBuffer[257];  // the last value handed out
   char tablePath[258];    // the .dbf path, up to 257 characters
-
-  // Stream bookkeeping. C streams need a flush or a seek between a write and
-  // a read (and a seek between a read and a write); the table tracks the
-  // direction of the last transfer so that it can insert one, and whether
-  // anything was written since the last flush, so that the flush after a
-  // read costs nothing (a flush of an input stream would throw away its
-  // read-ahead and cost system calls on every record).
-  uint8_t streamLast;     // kStreamNone, kStreamRead or kStreamWrite
-  uint8_t streamPending;  // bytes written since the last flush
   int64_t appendPos;      // DB_APPENDING: where the next record goes
 };
 
@@ -61,11 +52,7 @@ constexpr char kDbEofMarker = 0x1A;
 constexpr char kDbLive = ' ';
 constexpr char kDbDeleted = '*';
 
-enum DbStreamDirection : uint8_t { kStreamNone = 0, kStreamRead = 1, kStreamWrite = 2 };
-
-// --- stream access (dbfile.cpp) ------------------------------------------
-// Every transfer on a table's stream goes through these, so that direction
-// changes get their seek or flush and flushes are made only when due.
+// --- file access (dbfile.cpp) --------------------------------------------
 int32_t DbFile_Seek(DbTable* t, int64_t offset);
 // Positions the stream at the end of the file; its length, or -1.
 int64_t DbFile_SeekEnd(DbTable* t);
@@ -75,8 +62,8 @@ int64_t DbFile_Tell(DbTable* t);
 int32_t DbFile_Read(DbTable* t, char* buf, int32_t n);
 // 1 when all n bytes were written.
 int32_t DbFile_Write(DbTable* t, const char* buf, int32_t n);
-// Flushes when something was written since the last flush; 1 unless that
-// flush failed.
+// Writes out what was written since the last flush; 1 unless that failed
+// (or an earlier write had failed).
 int32_t DbFile_Flush(DbTable* t);
 
 // --- file format (dbfile.cpp) --------------------------------------------

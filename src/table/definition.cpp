@@ -36,7 +36,7 @@ int32_t DbTable_NewBeginDef(DbTable* t, const char* path) {
   // A table that is open is closed first, but only once the new file
   // exists, so a path that cannot be created leaves the handle as it was.
   if (t->dbStream != nullptr) DbFile_Flush(t);
-  std::FILE* stream = HandleReserve_OpenFile(path, "wb");
+  platform::File* stream = HandleReserve_OpenFile(path, platform::kFileCreate);
   if (stream == nullptr) return 0;
   DbTable_Close(t);
   t->dbStream = stream;

@@ -1,4 +1,4 @@
-#include "shape/error.h"
+#include "platform/error.h"
 
 namespace ovrix {
 namespace {
