@@ -42,4 +42,34 @@ inline void Io_FromLEDoubles(double* buf, int32_t n) {
   (void)buf, (void)n;
 }
 
+// Single fields stored into (or taken from) file bytes at `p`.
+inline void Io_PutLE32(char* p, int32_t v) {
+  if constexpr (!kLittleHost) v = Io_SwapBytes32(v);
+  std::memcpy(p, &v, 4);
+}
+inline void Io_PutBE32(char* p, int32_t v) {
+  if constexpr (kLittleHost) v = Io_SwapBytes32(v);
+  std::memcpy(p, &v, 4);
+}
+inline void Io_PutLEDouble(char* p, double v) {
+  if constexpr (!kLittleHost) Io_SwapRun64(&v, 1);
+  std::memcpy(p, &v, 8);
+}
+inline int32_t Io_GetLE32(const char* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return kLittleHost ? v : Io_SwapBytes32(v);
+}
+inline int32_t Io_GetBE32(const char* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return kLittleHost ? Io_SwapBytes32(v) : v;
+}
+inline double Io_GetLEDouble(const char* p) {
+  double v;
+  std::memcpy(&v, p, 8);
+  if constexpr (!kLittleHost) Io_SwapRun64(&v, 1);
+  return v;
+}
+
 }  // namespace ovrix

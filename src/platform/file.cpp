@@ -11,7 +11,8 @@
 namespace ovrix::platform {
 namespace detail {
 bool g_injecting = false;
-}
+void CopyLarge(void* to, const void* from, std::size_t n) { std::memcpy(to, from, n); }
+}  // namespace detail
 namespace {
 
 constexpr int64_t kWindow = 128 * 1024;

@@ -86,16 +86,64 @@ bool File_WriteSlow(File* f, const void* src, std::size_t n);
 
 namespace detail {
 extern bool g_injecting;
+
+// Copies of record fields are small (4 to 64 bytes, mostly). Done in 8-byte
+// steps, because a compiler that knows such a bound may otherwise choose a
+// string instruction that is slow to start.
+void CopyLarge(void* to, const void* from, std::size_t n);
+inline void Copy(void* to, const void* from, std::size_t n) {
+  auto* d = static_cast<char*>(to);
+  const auto* s = static_cast<const char*>(from);
+  if (n > 64) {
+    CopyLarge(d, s, n);
+  } else if (n >= 8) {
+    for (std::size_t i = 0; i + 8 < n; i += 8) std::memcpy(d + i, s + i, 8);
+    std::memcpy(d + n - 8, s + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(d, s, 4);
+    std::memcpy(d + n - 4, s + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
+  }
+}
+}  // namespace detail
+
+// The window's copy of the next n bytes, the position moved past them; null
+// when the window does not hold them all (then File_Read fetches them).
+inline const char* File_ReadInPlace(File* f, std::size_t n) {
+  const int64_t at = f->pos - f->winOff;
+  if (detail::g_injecting || at < 0 || static_cast<int64_t>(n) > f->winLen - at || f->seen != f->shared->changes)
+    return nullptr;
+  f->pos += static_cast<int64_t>(n);
+  return f->buf + at;
+}
+
+// Room in the window for the next n bytes to write, taken as written and the
+// position moved past them: the caller stores all n bytes there before the
+// next call. Null when they do not fit the window as it stands (then
+// File_Write takes them).
+inline char* File_WriteInPlace(File* f, std::size_t n) {
+  const int64_t at = f->pos - f->winOff;
+  const int64_t end = f->pos + static_cast<int64_t>(n);
+  // Inside or right behind the window, within capacity, and touching the
+  // pending range when there is one.
+  const bool pending = f->dirtyLo != f->dirtyHi;
+  if (detail::g_injecting || !f->writable || at < 0 || at > f->winLen || end - f->winOff > f->cap ||
+      (pending && (f->pos > f->dirtyHi || end < f->dirtyLo)))
+    return nullptr;
+  f->dirtyLo = pending && f->dirtyLo < f->pos ? f->dirtyLo : f->pos;
+  f->dirtyHi = pending && f->dirtyHi > end ? f->dirtyHi : end;
+  if (end - f->winOff > f->winLen) f->winLen = end - f->winOff;
+  f->pos = end;
+  return f->buf + at;
 }
 
 // Reads up to n bytes at the position and moves it past them; returns the
 // number of bytes delivered (fewer at the end of the file or on failure).
 // While the position is unknown (-1) nothing is read.
 inline std::size_t File_Read(File* f, void* dst, std::size_t n) {
-  const int64_t at = f->pos - f->winOff;
-  if (!detail::g_injecting && at >= 0 && static_cast<int64_t>(n) <= f->winLen - at && f->seen == f->shared->changes) {
-    std::memcpy(dst, f->buf + at, n);
-    f->pos += static_cast<int64_t>(n);
+  if (const char* from = File_ReadInPlace(f, n)) {
+    detail::Copy(dst, from, n);
     return n;
   }
   return File_ReadSlow(f, dst, n);
@@ -104,22 +152,8 @@ inline std::size_t File_Read(File* f, void* dst, std::size_t n) {
 // Writes n bytes at the position and moves it past them; true when all n
 // were taken. They reach the file when the window is written out.
 inline bool File_Write(File* f, const void* src, std::size_t n) {
-  const int64_t at = f->pos - f->winOff;
-  const int64_t end = f->pos + static_cast<int64_t>(n);
-  // Inside or right behind the window, touching the pending range (or with
-  // none pending), and within capacity.
-  if (!detail::g_injecting && f->writable && at >= 0 && at <= f->winLen && end - f->winOff <= f->cap &&
-      (f->dirtyLo == f->dirtyHi || (f->pos <= f->dirtyHi && end >= f->dirtyLo))) {
-    std::memcpy(f->buf + at, src, n);
-    if (f->dirtyLo == f->dirtyHi) {
-      f->dirtyLo = f->pos;
-      f->dirtyHi = end;
-    } else {
-      if (f->pos < f->dirtyLo) f->dirtyLo = f->pos;
-      if (end > f->dirtyHi) f->dirtyHi = end;
-    }
-    if (end - f->winOff > f->winLen) f->winLen = end - f->winOff;
-    f->pos = end;
+  if (char* to = File_WriteInPlace(f, n)) {
+    detail::Copy(to, src, n);
     return true;
   }
   return File_WriteSlow(f, src, n);

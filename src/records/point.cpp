@@ -1,5 +1,6 @@
 #include "records/point.h"
 
+
 #include "platform/mem.h"
 #include "shape/io.h"
 #include "shape/shape_types.h"
@@ -35,17 +36,26 @@ int32_t Point_Read(ShpFile* shp, int32_t n, ShpPointRecord* point, int32_t ownTy
   const int64_t offset = kHeaderBytes + (static_cast<int64_t>(n) - 1) * fileRecordBytes;
   platform::File* s = shp->shpStream;
   if (offset > 0x7fffffff || !platform::File_Seek(s, offset)) return 0;
-  // Record number and content length (big-endian), then the record's type.
-  int32_t head[3];
-  if (platform::File_Read(s, head, sizeof head) != sizeof head) return 0;
-  Io_FromLE32(&head[2], 1);
-  // The record's own type decides which values follow.
-  const int32_t recordType = head[2];
+  // Record number and content length (big-endian), then the record's type,
+  // which decides which values follow. Both parts are decoded in the file's
+  // window when it holds them, else from a copy.
+  char local[44];
+  const char* head = platform::File_ReadInPlace(s, 12);
+  if (head == nullptr) {
+    if (platform::File_Read(s, local, 12) != 12) return 0;
+    head = local;
+  }
+  const int32_t recordType = Io_GetLE32(head + 8);
   const int32_t recordBytes = PointRecordBytes(recordType);
   if (recordBytes == 0) return 0;
-  const int32_t count = (recordBytes - kRecordHeaderBytes - 4) / 8;
+  const std::size_t valueBytes = static_cast<std::size_t>(recordBytes - 12);
+  const char* values = platform::File_ReadInPlace(s, valueBytes);
+  if (values == nullptr) {
+    if (platform::File_Read(s, local + 12, valueBytes) != valueBytes) return 0;
+    values = local + 12;
+  }
   double v[4];
-  if (!Io_ReadDoubles(s, v, count)) return 0;
+  for (std::size_t i = 0; i < valueBytes / 8; ++i) v[i] = Io_GetLEDouble(values + 8 * i);
   point->x = v[0];
   point->y = v[1];
   if (recordType == SHP_POINTM) point->m = v[2];
@@ -63,10 +73,21 @@ int32_t Point_Append(ShpFile* shp, ShpPointRecord* point) {
   const int32_t n = shp->recordCount + 1;
   const int64_t offset = kHeaderBytes + (static_cast<int64_t>(n) - 1) * recordBytes;
   const int32_t contentBytes = recordBytes - kRecordHeaderBytes;
-  ShpAppend_StartRecord(shp, static_cast<int32_t>(offset), contentBytes);
-  Io_WriteInt32LE(shp->shpStream, &shp->shapeType, 1);
-  const double values[4] = {point->x, point->y, shp->shapeType == SHP_POINTZ ? point->z : point->m, point->m};
-  Io_WriteDoubles(shp->shpStream, values, (contentBytes - 4) / 8);
+  ShpAppend_BookRecord(shp, static_cast<int32_t>(offset), contentBytes);
+  // The whole record in one transfer, stored straight into the file's
+  // window when it has room: number and length (big-endian), the type, then
+  // x, y and z or m, and m.
+  char local[44];
+  char* at = platform::File_WriteInPlace(shp->shpStream, static_cast<std::size_t>(recordBytes));
+  char* rec = at != nullptr ? at : local;
+  Io_PutBE32(rec, n);
+  Io_PutBE32(rec + 4, contentBytes / 2);
+  Io_PutLE32(rec + 8, shp->shapeType);
+  Io_PutLEDouble(rec + 12, point->x);
+  Io_PutLEDouble(rec + 20, point->y);
+  if (recordBytes > 28) Io_PutLEDouble(rec + 28, shp->shapeType == SHP_POINTZ ? point->z : point->m);
+  if (recordBytes > 36) Io_PutLEDouble(rec + 36, point->m);
+  if (at == nullptr) platform::File_Write(shp->shpStream, local, static_cast<std::size_t>(recordBytes));
   if (n == 1) {
     Bbox_Set(&shp->bbox, point->x, point->y, point->x, point->y);
     Bbox_Set(&shp->mzBox, point->m, point->z, point->m, point->z);

@@ -90,17 +90,22 @@ int32_t ShpAppend_Begin(ShpFile* shp, bool typeAccepted) {
   return 1;
 }
 
-int32_t ShpAppend_StartRecord(ShpFile* shp, int32_t byteOffset, int32_t contentBytes) {
-  int32_t n = ++shp->recordCount;
+int32_t ShpAppend_BookRecord(ShpFile* shp, int32_t byteOffset, int32_t contentBytes) {
+  const int32_t n = ++shp->recordCount;
   const int32_t entry[2] = {byteOffset, contentBytes};
   ShpIndex_WriteEntry(shp, n, entry);
-  const int32_t header[2] = {n, contentBytes / 2};
-  Io_WriteInt32BE(shp->shpStream, header, 2);
   // Lengths wrap like the 32-bit fields they are written to, never trap.
   shp->shpLenWords = static_cast<int32_t>(static_cast<uint32_t>(shp->shpLenWords) + 4u +
                                           static_cast<uint32_t>(contentBytes / 2));
   shp->shxLenWords = static_cast<int32_t>(static_cast<uint32_t>(shp->shxLenWords) + 4u);
   shp->headerDirty = 1;
+  return n;
+}
+
+int32_t ShpAppend_StartRecord(ShpFile* shp, int32_t byteOffset, int32_t contentBytes) {
+  const int32_t n = ShpAppend_BookRecord(shp, byteOffset, contentBytes);
+  const int32_t header[2] = {n, contentBytes / 2};
+  Io_WriteInt32BE(shp->shpStream, header, 2);
   return n;
 }
 

@@ -212,8 +212,13 @@ int32_t ShpFile_Close(ShpFile* shp) {
 int32_t ShpIndex_ReadEntry(ShpFile* shp, int32_t n, int32_t* out) {
   int64_t pos = kHeaderBytes + 8 * (static_cast<int64_t>(n) - 1);
   if (pos < kHeaderBytes || pos > 0x7fffffff || !File_Seek(shp->shxStream, pos)) return 0;
-  int32_t entry[2];
-  if (!Io_ReadInt32BE(shp->shxStream, entry, 2)) return 0;
+  char local[8];
+  const char* at = File_ReadInPlace(shp->shxStream, 8);
+  if (at == nullptr) {
+    if (File_Read(shp->shxStream, local, 8) != 8) return 0;
+    at = local;
+  }
+  const int32_t entry[2] = {Io_GetBE32(at), Io_GetBE32(at + 4)};
   // Offsets and lengths are stored in 16-bit words; in bytes they must stay
   // within the 32-bit range to be meaningful.
   if (entry[0] < 0 || entry[1] < 0 || entry[0] > 0x3fffffff || entry[1] > 0x3fffffff) return 0;
@@ -224,8 +229,13 @@ int32_t ShpIndex_ReadEntry(ShpFile* shp, int32_t n, int32_t* out) {
 
 int32_t ShpIndex_WriteEntry(ShpFile* shp, int32_t n, const int32_t* entry) {
   const int64_t pos = kHeaderBytes + 8 * (static_cast<int64_t>(n) - 1);
-  const int32_t words[2] = {entry[0] / 2, entry[1] / 2};
-  return File_Seek(shp->shxStream, pos) && Io_WriteInt32BE(shp->shxStream, words, 2) ? 1 : 0;
+  if (!File_Seek(shp->shxStream, pos)) return 0;
+  char local[8];
+  char* at = File_WriteInPlace(shp->shxStream, 8);
+  char* out = at != nullptr ? at : local;
+  Io_PutBE32(out, entry[0] / 2);
+  Io_PutBE32(out + 4, entry[1] / 2);
+  return at != nullptr || File_Write(shp->shxStream, local, 8) ? 1 : 0;
 }
 
 bool ShpRead_Ready(const ShpFile* shp) {

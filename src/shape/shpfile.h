@@ -77,6 +77,8 @@ int32_t ShpAppend_Begin(ShpFile* shp, bool typeAccepted);
 // handle's lengths. Returns the record number; the caller writes the
 // content, which starts with the file's shape type, next.
 int32_t ShpAppend_StartRecord(ShpFile* shp, int32_t byteOffset, int32_t contentBytes);
+// The same without the record header, which the caller then writes itself.
+int32_t ShpAppend_BookRecord(ShpFile* shp, int32_t byteOffset, int32_t contentBytes);
 // Folds a record's box into a file box: record 1 sets it, later records widen
 // it by the record box's two corners.
 void ShpAppend_FoldBox(Bbox* fileBox, int32_t recordNumber, const Bbox& recordBox);
