@@ -13,8 +13,8 @@
 // read from the open to the close; the read floor reads the very same files.
 // 5 repetitions of one iteration each; the console shows the minimum of every
 // column over them (--benchmark_out=file keeps them all). Counters: ratio =
-// workload / floor, floor_ms, syscalls_per_rec (of the library's file layer;
-// -1 when the library does not count them), bytes_per_rec.
+// workload / floor, floor_ms, syscalls_per_rec (counted by the library's file
+// layer), bytes_per_rec.
 // OVRIX_BENCH_NO_FLOOR=1 skips the floors, so strace sees the workload alone.
 #include <benchmark/benchmark.h>
 
@@ -30,12 +30,7 @@
 #include <vector>
 
 #include "ovrix32.h"
-
-namespace ovrix::platform {
-// System calls the file layer has made so far, process-wide. Weak, so that a
-// library without the counter still links; its address is then null.
-int64_t File_SystemCalls() __attribute__((weak));
-}  // namespace ovrix::platform
+#include "platform/file.h"  // the file layer's count of system calls
 
 namespace {
 
@@ -50,7 +45,7 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
-int64_t SystemCalls() { return ovrix::platform::File_SystemCalls ? ovrix::platform::File_SystemCalls() : -1; }
+int64_t SystemCalls() { return ovrix::platform::File_SystemCalls(); }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();

@@ -10,9 +10,15 @@
  *    part start offsets are 0-based point indexes.
  *  - Handles and objects passed in must be live; unless a comment says that a
  *    NULL argument is refused, pointers are not tested.
- *  - The library keeps three library-wide values (the error value, the
- *    file-handle reserve and the helper bridge's text buffer), so it must be
- *    used from one thread at a time.
+ *  - The library keeps four library-wide values (the error value, the
+ *    file-handle reserve, the helper bridge's text buffer and the list of
+ *    open files), so it must be used from one thread at a time.
+ *  - Files: each open file has its own buffer of up to 128 KiB in the
+ *    library; sequential work makes one system call per buffer, and offsets
+ *    are 64-bit on every host. Once a write to a file fails (or the system
+ *    refuses a positioning), the handle writes nothing more to that file:
+ *    what reached the file stays, nothing is added behind it. Reopen the
+ *    file to write again.
  *
  * The header is valid C99 and C++.
  */
@@ -173,7 +179,10 @@ OVRIX32_API int32_t Shp_Destroy(ShpFile* shp);
 OVRIX32_API int32_t Shp_Open(ShpFile* shp, char* baseName, int32_t mode);
 /* Rewrites both headers when records were appended, closes both files and
  * resets the handle; 1, or 0 for NULL. Closing a closed handle writes
- * nothing and returns 1. */
+ * nothing and returns 1. The headers are rewritten only after every byte of
+ * the new records and index entries reached the files; when a write failed,
+ * the pair keeps the headers it had, which count only whole records (for a
+ * new pair: none). */
 OVRIX32_API int32_t Shp_Close(ShpFile* shp);
 /* The file's shape type code (0 when closed). */
 OVRIX32_API int32_t Shp_GetType(ShpFile* shp);
@@ -568,8 +577,15 @@ OVRIX32_API void Shp_MultiPatchSetId(ShpMultiPatch* multiPatch, int32_t id);
  * Attribute tables (.dbf)
  * ------------------------------------------------------------------------ */
 
-/* A table is a dBASE file (.dbf) worked on in place: one open stream, one
- * record buffer, every change written and flushed at once. Values cross the
+/* A table is a dBASE file (.dbf) worked on in place: one open file, one
+ * record buffer, every change written out to the system at once (appended
+ * records at Db_AddRecEnd, before the new record count). Within the process,
+ * every other table open on the same file reads such a change at once, from
+ * its next read of a record or field; a record it has already loaded (by
+ * Db_GetRec or a value read) stays as loaded until it moves to a record.
+ * Another process sees the change once it reads that part of the file
+ * again; a table it holds open with this library may answer from the up to
+ * 128 KiB it read before, until it reads beyond them. Values cross the
  * interface as text: character fields left-aligned and blank-padded, numeric
  * and float fields right-aligned (a longer value keeps its first characters,
  * nothing is checked to be a number), logical fields 'T' (from t, T, 1),
@@ -592,8 +608,8 @@ OVRIX32_API void Shp_MultiPatchSetId(ShpMultiPatch* multiPatch, int32_t id);
 OVRIX32_API DbTable* Db_Create(void);
 /* Closes the table as Db_Close does and frees it; NULL is ignored. */
 OVRIX32_API void Db_Destroy(DbTable* table);
-/* Opens an existing .dbf, read-write if possible, else read only, at record
- * 1; 0 for a NULL table or path, a table being defined, a file that cannot
+/* Opens an existing .dbf at record 1, read-write, or read only when the
+ * file or its file system may not be written; 0 for a NULL table or path, a table being defined, a file that cannot
  * be opened or is refused (above), or when memory runs out. */
 OVRIX32_API int32_t Db_Open(DbTable* table, const char* path);
 /* Closes the file without writing anything; 1, or 0 for NULL. Records
@@ -608,8 +624,8 @@ OVRIX32_API int32_t Db_Close(DbTable* table);
  * outside a definition, a 257th field, another type, a NULL name and the
  * field that would make a record (with its deletion flag) longer than 32767
  * bytes. Db_NewEndDef completes the file and opens it as a table without
- * records; 0 outside a definition or when the file cannot be opened again
- * (the table is then closed). */
+ * records; 0 outside a definition, when the file's last bytes cannot be
+ * written or when it cannot be opened again (the table is then closed). */
 OVRIX32_API int32_t Db_NewBeginDef(DbTable* table, const char* path);
 OVRIX32_API int32_t Db_NewAddField(DbTable* table, const char* name, int32_t type, int32_t width, int32_t decimals);
 OVRIX32_API int32_t Db_NewEndDef(DbTable* table);

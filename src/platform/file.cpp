@@ -8,10 +8,15 @@
 #include "platform/mem.h"
 #include "platform/platform.h"
 
+namespace ovrix {
+// Out of line, so that callers' small fixed buffers never meet a memcpy of
+// this size in the compiler's view.
+void CopyBytesLarge(void* to, const void* from, std::size_t n) { std::memcpy(to, from, n); }
+}  // namespace ovrix
+
 namespace ovrix::platform {
 namespace detail {
 bool g_injecting = false;
-void CopyLarge(void* to, const void* from, std::size_t n) { std::memcpy(to, from, n); }
 }  // namespace detail
 namespace {
 
@@ -169,6 +174,9 @@ bool File_Flush(File* f) {
 
 bool File_Seek(File* f, int64_t offset) {
   if (Fails() || offset < 0) {
+    // Whatever the caller meant to write at the new place is lost as a
+    // failed write would lose it.
+    if (f->writable) Fail(f);
     f->pos = -1;
     return false;
   }

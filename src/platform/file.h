@@ -16,8 +16,9 @@
 //
 // Failures: after a write (or flush) fails, the File writes nothing more
 // and drops what it still held: what reached the file stays, nothing after
-// it is added. After a failed seek the position is unknown, and reads and
-// writes are refused until a seek succeeds. Close always releases the File.
+// it is added. A failed seek counts as such a failure (what was to be
+// written there is lost), and leaves the position unknown: reads are refused
+// until a seek succeeds. Close always releases the File.
 //
 // Test seam: File_InjectFailure makes the n-th call of the layer fail, as a
 // failing system would: an open that fails, a short read, a short write, a
@@ -27,6 +28,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "platform/copy.h"
 
 namespace ovrix::platform {
 
@@ -71,7 +74,8 @@ bool File_Close(File* f);
 // Writes out the pending bytes. False when they could not be written (or
 // an earlier write had failed).
 bool File_Flush(File* f);
-// Sets the position; false (and the position unknown) for a negative offset.
+// Sets the position; false (the position unknown, and the File failed for
+// writing) for a negative offset.
 bool File_Seek(File* f, int64_t offset);
 // The position; -1 while it is unknown.
 inline int64_t File_Tell(const File* f) { return f->pos; }
@@ -86,26 +90,6 @@ bool File_WriteSlow(File* f, const void* src, std::size_t n);
 
 namespace detail {
 extern bool g_injecting;
-
-// Copies of record fields are small (4 to 64 bytes, mostly). Done in 8-byte
-// steps, because a compiler that knows such a bound may otherwise choose a
-// string instruction that is slow to start.
-void CopyLarge(void* to, const void* from, std::size_t n);
-inline void Copy(void* to, const void* from, std::size_t n) {
-  auto* d = static_cast<char*>(to);
-  const auto* s = static_cast<const char*>(from);
-  if (n > 64) {
-    CopyLarge(d, s, n);
-  } else if (n >= 8) {
-    for (std::size_t i = 0; i + 8 < n; i += 8) std::memcpy(d + i, s + i, 8);
-    std::memcpy(d + n - 8, s + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(d, s, 4);
-    std::memcpy(d + n - 4, s + n - 4, 4);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
-  }
-}
 }  // namespace detail
 
 // The window's copy of the next n bytes, the position moved past them; null
@@ -143,7 +127,7 @@ inline char* File_WriteInPlace(File* f, std::size_t n) {
 // While the position is unknown (-1) nothing is read.
 inline std::size_t File_Read(File* f, void* dst, std::size_t n) {
   if (const char* from = File_ReadInPlace(f, n)) {
-    detail::Copy(dst, from, n);
+    CopyBytes(dst, from, n);
     return n;
   }
   return File_ReadSlow(f, dst, n);
@@ -153,7 +137,7 @@ inline std::size_t File_Read(File* f, void* dst, std::size_t n) {
 // were taken. They reach the file when the window is written out.
 inline bool File_Write(File* f, const void* src, std::size_t n) {
   if (char* to = File_WriteInPlace(f, n)) {
-    detail::Copy(to, src, n);
+    CopyBytes(to, src, n);
     return true;
   }
   return File_WriteSlow(f, src, n);

@@ -42,7 +42,7 @@ int32_t Point_Read(ShpFile* shp, int32_t n, ShpPointRecord* point, int32_t ownTy
   char local[44];
   const char* head = platform::File_ReadInPlace(s, 12);
   if (head == nullptr) {
-    if (platform::File_Read(s, local, 12) != 12) return 0;
+    if (platform::File_ReadSlow(s, local, 12) != 12) return 0;
     head = local;
   }
   const int32_t recordType = Io_GetLE32(head + 8);
@@ -51,7 +51,7 @@ int32_t Point_Read(ShpFile* shp, int32_t n, ShpPointRecord* point, int32_t ownTy
   const std::size_t valueBytes = static_cast<std::size_t>(recordBytes - 12);
   const char* values = platform::File_ReadInPlace(s, valueBytes);
   if (values == nullptr) {
-    if (platform::File_Read(s, local + 12, valueBytes) != valueBytes) return 0;
+    if (platform::File_ReadSlow(s, local + 12, valueBytes) != valueBytes) return 0;
     values = local + 12;
   }
   double v[4];
@@ -87,7 +87,7 @@ int32_t Point_Append(ShpFile* shp, ShpPointRecord* point) {
   Io_PutLEDouble(rec + 20, point->y);
   if (recordBytes > 28) Io_PutLEDouble(rec + 28, shp->shapeType == SHP_POINTZ ? point->z : point->m);
   if (recordBytes > 36) Io_PutLEDouble(rec + 36, point->m);
-  if (at == nullptr) platform::File_Write(shp->shpStream, local, static_cast<std::size_t>(recordBytes));
+  if (at == nullptr) platform::File_WriteSlow(shp->shpStream, local, static_cast<std::size_t>(recordBytes));
   if (n == 1) {
     Bbox_Set(&shp->bbox, point->x, point->y, point->x, point->y);
     Bbox_Set(&shp->mzBox, point->m, point->z, point->m, point->z);

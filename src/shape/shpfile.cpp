@@ -215,7 +215,7 @@ int32_t ShpIndex_ReadEntry(ShpFile* shp, int32_t n, int32_t* out) {
   char local[8];
   const char* at = File_ReadInPlace(shp->shxStream, 8);
   if (at == nullptr) {
-    if (File_Read(shp->shxStream, local, 8) != 8) return 0;
+    if (File_ReadSlow(shp->shxStream, local, 8) != 8) return 0;
     at = local;
   }
   const int32_t entry[2] = {Io_GetBE32(at), Io_GetBE32(at + 4)};
@@ -235,7 +235,7 @@ int32_t ShpIndex_WriteEntry(ShpFile* shp, int32_t n, const int32_t* entry) {
   char* out = at != nullptr ? at : local;
   Io_PutBE32(out, entry[0] / 2);
   Io_PutBE32(out + 4, entry[1] / 2);
-  return at != nullptr || File_Write(shp->shxStream, local, 8) ? 1 : 0;
+  return at != nullptr || File_WriteSlow(shp->shxStream, local, 8) ? 1 : 0;
 }
 
 bool ShpRead_Ready(const ShpFile* shp) {

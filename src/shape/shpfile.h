@@ -97,14 +97,13 @@ int32_t Bbox_Set(Bbox* box, double xmin, double ymin, double xmax, double ymax);
 inline int32_t Bbox_Extend(Bbox* box, const BboxPoint* point) {
   // A maximum is tested only when the minimum of the same axis did not move,
   // so a box must hold a real point before it is extended.
-  if (point->first < box->xmin)
-    box->xmin = point->first;
-  else if (point->first > box->xmax)
-    box->xmax = point->first;
-  if (point->second < box->ymin)
-    box->ymin = point->second;
-  else if (point->second > box->ymax)
-    box->ymax = point->second;
+  // Written as selections, not branches: hosts call this for every point.
+  const bool xLow = point->first < box->xmin;
+  const bool yLow = point->second < box->ymin;
+  box->xmax = !xLow && point->first > box->xmax ? point->first : box->xmax;
+  box->xmin = xLow ? point->first : box->xmin;
+  box->ymax = !yLow && point->second > box->ymax ? point->second : box->ymax;
+  box->ymin = yLow ? point->second : box->ymin;
   return 1;
 }
 

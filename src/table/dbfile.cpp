@@ -243,12 +243,4 @@ void DbTable_BlankRecord(DbTable* t) {
   if (t->recBuffer != nullptr) std::memset(t->recBuffer, ' ', static_cast<std::size_t>(t->recordSize));
 }
 
-bool DbTable_ValidField(const DbTable* t, int32_t i) {
-  return t->fieldDefs != nullptr && i >= 1 && i <= t->numFields;
-}
-
-bool DbTable_ValidRecord(const DbTable* t, int32_t n) {
-  return t->dbStream != nullptr && t->recBuffer != nullptr && n >= 1 && n <= t->numRecs;
-}
-
 }  // namespace ovrix

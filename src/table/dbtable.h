@@ -85,8 +85,12 @@ void DbTable_Destroy(DbTable* t);
 int32_t DbTable_Open(DbTable* t, const char* path);
 int32_t DbTable_Close(DbTable* t);
 void DbTable_BlankRecord(DbTable* t);
-bool DbTable_ValidField(const DbTable* t, int32_t i);
-bool DbTable_ValidRecord(const DbTable* t, int32_t n);
+inline bool DbTable_ValidField(const DbTable* t, int32_t i) {
+  return t->fieldDefs != nullptr && i >= 1 && i <= t->numFields;
+}
+inline bool DbTable_ValidRecord(const DbTable* t, int32_t n) {
+  return t->dbStream != nullptr && t->recBuffer != nullptr && n >= 1 && n <= t->numRecs;
+}
 // A path that fits tablePath.
 bool DbTable_PathFits(const char* path);
 
@@ -99,7 +103,9 @@ int32_t DbTable_RecSetField(DbTable* t, int32_t i, const char* value);
 int32_t DbTable_AddRec(DbTable* t);
 int32_t DbTable_AddRecEnd(DbTable* t);
 // Leaves a running append phase as Db_AddRecEnd does; nothing otherwise.
-void DbTable_FinishAppend(DbTable* t);
+inline void DbTable_FinishAppend(DbTable* t) {
+  if (t->tableState == DB_APPENDING) DbTable_AddRecEnd(t);
+}
 int32_t DbTable_CreateShpFAT(const char* baseName, DbTable* t);
 
 // --- navigation and values (navigation.cpp) ---------------------------------
@@ -107,9 +113,10 @@ int32_t DbTable_GotoRec(DbTable* t, int32_t n);
 int32_t DbTable_SetRecNum(DbTable* t, int32_t n);
 int32_t DbTable_GetRec(DbTable* t, int32_t n);
 // The trimmed value of field i of the current record inside valueBuffer, or
-// null when refused or blank.
-char* DbTable_FieldValue(DbTable* t, int32_t i);
-char* DbTable_ReadField(DbTable* t, int32_t i);
+// null when refused or blank. Its length goes to *length and, with `out`, at
+// most kDbOutMax characters and a NUL to out (then *length counts those).
+char* DbTable_FieldValue(DbTable* t, int32_t i, int32_t* length = nullptr, char* out = nullptr);
+char* DbTable_ReadField(DbTable* t, int32_t i, int32_t* length = nullptr, char* out = nullptr);
 // The raw bytes from..to-1 of the current record inside valueBuffer, or null
 // for a refused range.
 char* DbTable_ReadRecPart(DbTable* t, int32_t from, int32_t to);
@@ -127,9 +134,13 @@ int32_t DbValue_Format(const DbTable* t, int32_t i, const char* value, char* are
 // A date field given fewer than its 8 characters.
 bool DbValue_DateTooShort(const DbTable* t, int32_t i, const char* value);
 char* DbValue_Extract(DbTable* t, int32_t first, int32_t end);
-char* DbValue_Trim(char* text);
-// Copies at most kDbOutMax characters of `value` and a NUL to `out`; returns
-// the number of characters. A null value leaves out untouched and gives 0.
-int32_t DbValue_CopyOut(const char* value, char* out);
+// The first n (at most kDbValueMax) of `bytes`, cut at a NUL and trimmed of
+// blanks on both sides, into valueBuffer (and out, as DbTable_FieldValue
+// says); null when nothing is left.
+char* DbValue_Trimmed(DbTable* t, const char* bytes, int32_t n, int32_t* length, char* out = nullptr);
+// Copies at most kDbOutMax characters of `value` (of `length` characters,
+// or up to its NUL when -1) and a NUL to `out`; returns the number of
+// characters. A null value leaves out untouched and gives 0.
+int32_t DbValue_CopyOut(const char* value, char* out, int32_t length = -1);
 
 }  // namespace ovrix

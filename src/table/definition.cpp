@@ -81,16 +81,18 @@ int32_t DbTable_NewEndDef(DbTable* t) {
   if (t->tableState != DB_DEFINING) return 0;
   t->recordSize = static_cast<int16_t>(t->recordSize + 1);  // the deletion flag
   DbFile_WriteHeader(t);
+  // The terminator goes behind the last descriptor; when the file's end
+  // cannot be found or the bytes cannot be written, the definition fails
+  // and the table is left closed.
   const int64_t end = DbFile_SeekEnd(t);
   const char terminator = kDbTerminator;
-  DbFile_Write(t, &terminator, 1);
-  DbFile_WriteEofMarker(t, end + 1);
+  const bool finished = end >= 0 && DbFile_Write(t, &terminator, 1) && DbFile_WriteEofMarker(t, end + 1);
   // Reopen the finished file as an ordinary table: its fields are read back
   // from the descriptors just written.
   char path[kDbPathMax + 1];
   std::strcpy(path, t->tablePath);
   DbTable_Close(t);
-  if (!DbTable_Open(t, path)) return 0;
+  if (!finished || !DbTable_Open(t, path)) return 0;
   DbTable_BlankRecord(t);
   return 1;
 }
@@ -151,10 +153,6 @@ int32_t DbTable_AddRecEnd(DbTable* t) {
   // read must position at the current record first.
   t->tableState = DB_PARTIAL;
   return 1;
-}
-
-void DbTable_FinishAppend(DbTable* t) {
-  if (t->tableState == DB_APPENDING) DbTable_AddRecEnd(t);
 }
 
 int32_t DbTable_CreateShpFAT(const char* baseName, DbTable* t) {

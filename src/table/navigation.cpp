@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/byte_order.h"
+#include "platform/copy.h"
 #include "table/dbtable.h"
 
 namespace ovrix {
@@ -31,8 +33,44 @@ bool StreamOwnsRecord(const DbTable* t) {
 void ReadPiece(DbTable* t, int32_t at, int32_t n) {
   DbFile_Seek(t, DbFile_RecordOffset(t, t->curRec, at));
   DbFile_Read(t, t->recBuffer, n);
-  DbFile_Flush(t);
   t->tableState = DB_PARTIAL;
+}
+
+// The value inside field bytes b[0, n): from the first byte that is not a
+// blank to the last one, both before the first NUL; lo == hi when empty.
+// Little-endian hosts look at eight bytes at a time (the first byte is the
+// lowest of a loaded word; the last word of the field overlaps the one
+// before it, whose bytes are masked off).
+void ValueRange(const char* b, int32_t n, int32_t* lo, int32_t* hi) {
+  int32_t first = -1, last = -1;
+  if (kLittleHost && n >= 8) {
+    constexpr uint64_t kBlanks = 0x2020202020202020ull, kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kLows = 0x7f7f7f7f7f7f7f7full, kHighs = 0x8080808080808080ull;
+    for (int32_t at = 0; at < n; at += 8) {
+      const int32_t base = std::min(at, n - 8);
+      uint64_t w;
+      std::memcpy(&w, b + base, 8);
+      const uint64_t fresh = ~uint64_t{0} << (8 * (at - base));
+      // A marked high bit per byte: the lowest zero mark is exact.
+      const uint64_t zero = (w - kOnes) & ~w & kHighs & fresh;
+      const uint64_t x = w ^ kBlanks;
+      uint64_t solid = (((x & kLows) + kLows) | x) & kHighs & fresh;
+      if (zero != 0) solid &= (zero & (~zero + 1)) - 1;
+      if (solid != 0) {
+        if (first < 0) first = base + (__builtin_ctzll(solid) >> 3);
+        last = base + ((63 - __builtin_clzll(solid)) >> 3);
+      }
+      if (zero != 0) break;
+    }
+  } else {
+    for (int32_t i = 0; i < n && b[i] != '\0'; ++i)
+      if (b[i] != ' ') {
+        if (first < 0) first = i;
+        last = i;
+      }
+  }
+  *lo = first < 0 ? 0 : first;
+  *hi = last + 1;
 }
 
 }  // namespace
@@ -62,32 +100,31 @@ int32_t DbTable_GetRec(DbTable* t, int32_t n) {
   t->curRec = n;
   t->tableState = DB_LOADED;
   DbFile_Read(t, t->recBuffer, t->recordSize);
-  DbFile_Flush(t);
   return 1;
 }
 
-char* DbTable_FieldValue(DbTable* t, int32_t i) {
+char* DbTable_FieldValue(DbTable* t, int32_t i, int32_t* length, char* out) {
   if (!DbTable_ValidField(t, i) || !HasRecords(t)) return nullptr;
   if (t->tableState == DB_PARTIAL) DbTable_GotoRec(t, t->curRec);
   if (t->tableState == DB_POSITIONED) {
     // The whole record where the stream stands; afterwards the stream
     // stands at the next record.
     DbFile_Read(t, t->recBuffer, t->recordSize);
-    DbFile_Flush(t);
     t->tableState = DB_LOADED;
   }
-  return DbValue_Trim(DbValue_Extract(t, FieldStart(t, i), t->fieldDefs[i].fieldEnd + 1));
+  const int32_t first = FieldStart(t, i);
+  return DbValue_Trimmed(t, t->recBuffer + first, t->fieldDefs[i].fieldEnd + 1 - first, length, out);
 }
 
-char* DbTable_ReadField(DbTable* t, int32_t i) {
+char* DbTable_ReadField(DbTable* t, int32_t i, int32_t* length, char* out) {
   if (!DbTable_ValidField(t, i) || !HasRecords(t)) return nullptr;
   const int32_t first = FieldStart(t, i);
   const int32_t width = t->fieldDefs[i].fieldWidth;
   if (StreamOwnsRecord(t)) {
     ReadPiece(t, first, width);
-    return DbValue_Trim(DbValue_Extract(t, 0, width));
+    return DbValue_Trimmed(t, t->recBuffer, width, length, out);
   }
-  return DbValue_Trim(DbValue_Extract(t, first, first + width));
+  return DbValue_Trimmed(t, t->recBuffer + first, width, length, out);
 }
 
 char* DbTable_ReadRecPart(DbTable* t, int32_t from, int32_t to) {
@@ -224,24 +261,32 @@ int32_t DbValue_Format(const DbTable* t, int32_t i, const char* value, char* are
 
 char* DbValue_Extract(DbTable* t, int32_t first, int32_t end) {
   const int32_t n = std::clamp(end - first, 0, kDbValueMax);
-  std::memcpy(t->valueBuffer, t->recBuffer + first, static_cast<std::size_t>(n));
+  CopyBytes(t->valueBuffer, t->recBuffer + first, static_cast<std::size_t>(n));
   t->valueBuffer[n] = '\0';
   return t->valueBuffer;
 }
 
-char* DbValue_Trim(char* text) {
-  while (*text == ' ') ++text;
-  std::size_t len = std::strlen(text);
-  while (len > 0 && text[len - 1] == ' ') --len;
+char* DbValue_Trimmed(DbTable* t, const char* bytes, int32_t n, int32_t* length, char* out) {
+  int32_t lo = 0, hi = 0;
+  ValueRange(bytes, std::clamp(n, 0, kDbValueMax), &lo, &hi);
+  const int32_t len = hi - lo;
+  if (length != nullptr) *length = out != nullptr ? std::min(len, kDbOutMax) : len;
   if (len == 0) return nullptr;
-  text[len] = '\0';
-  return text;
+  // Both copies come from the record, not one from the other: a copy of
+  // bytes just stored would have to wait for the stores.
+  CopyBytes(t->valueBuffer, bytes + lo, static_cast<std::size_t>(len));
+  t->valueBuffer[len] = '\0';
+  if (out != nullptr) {
+    CopyBytes(out, bytes + lo, static_cast<std::size_t>(std::min(len, kDbOutMax)));
+    out[std::min(len, kDbOutMax)] = '\0';
+  }
+  return t->valueBuffer;
 }
 
-int32_t DbValue_CopyOut(const char* value, char* out) {
+int32_t DbValue_CopyOut(const char* value, char* out, int32_t length) {
   if (value == nullptr) return 0;
-  const std::size_t n = strnlen(value, kDbOutMax);
-  std::memcpy(out, value, n);
+  const std::size_t n = length >= 0 ? static_cast<std::size_t>(std::min(length, kDbOutMax)) : strnlen(value, kDbOutMax);
+  CopyBytes(out, value, n);
   out[n] = '\0';
   return static_cast<int32_t>(n);
 }

@@ -37,14 +37,19 @@ OVRIX32_API int32_t Db_SetRecNum(DbTable* t, int32_t n) { return DbTable_SetRecN
 OVRIX32_API int32_t Db_GetRec(DbTable* t, int32_t n) { return DbTable_GetRec(t, n); }
 
 OVRIX32_API int32_t Db_GetFieldValue(DbTable* t, int32_t i, char* out) {
-  return DbValue_CopyOut(DbTable_FieldValue(t, i), out);
+  int32_t length = 0;
+  return DbTable_FieldValue(t, i, &length, out) != nullptr ? length : 0;
 }
 OVRIX32_API const char* Db_GetFieldValuePtr(DbTable* t, int32_t i, int32_t* length) {
-  const char* value = DbTable_FieldValue(t, i);
-  if (length != nullptr) *length = value != nullptr ? static_cast<int32_t>(std::strlen(value)) : 0;
+  int32_t n = 0;
+  const char* value = DbTable_FieldValue(t, i, &n);
+  if (length != nullptr) *length = value != nullptr ? n : 0;
   return value;
 }
-OVRIX32_API int32_t Db_ReadField(DbTable* t, int32_t i, char* out) { return DbValue_CopyOut(DbTable_ReadField(t, i), out); }
+OVRIX32_API int32_t Db_ReadField(DbTable* t, int32_t i, char* out) {
+  int32_t length = 0;
+  return DbTable_ReadField(t, i, &length, out) != nullptr ? length : 0;
+}
 OVRIX32_API int32_t Db_ReadRecPart(DbTable* t, int32_t from, int32_t to, char* out) {
   return DbValue_CopyOut(DbTable_ReadRecPart(t, from, to), out);
 }
