@@ -172,7 +172,7 @@ bool File_Flush(File* f) {
   return WriteOut(f);
 }
 
-bool File_Seek(File* f, int64_t offset) {
+bool File_SeekSlow(File* f, int64_t offset) {
   if (Fails() || offset < 0) {
     // Whatever the caller meant to write at the new place is lost as a
     // failed write would lose it.

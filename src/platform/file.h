@@ -75,8 +75,8 @@ bool File_Close(File* f);
 // an earlier write had failed).
 bool File_Flush(File* f);
 // Sets the position; false (the position unknown, and the File failed for
-// writing) for a negative offset.
-bool File_Seek(File* f, int64_t offset);
+// writing) for a negative offset. Costs no system call.
+bool File_SeekSlow(File* f, int64_t offset);
 // The position; -1 while it is unknown.
 inline int64_t File_Tell(const File* f) { return f->pos; }
 // The file's size in bytes, pending bytes included; -1 on failure.
@@ -120,6 +120,12 @@ inline char* File_WriteInPlace(File* f, std::size_t n) {
   if (end - f->winOff > f->winLen) f->winLen = end - f->winOff;
   f->pos = end;
   return f->buf + at;
+}
+
+inline bool File_Seek(File* f, int64_t offset) {
+  if (detail::g_injecting || offset < 0) return File_SeekSlow(f, offset);
+  f->pos = offset;
+  return true;
 }
 
 // Reads up to n bytes at the position and moves it past them; returns the

@@ -54,14 +54,14 @@ int32_t Point_Read(ShpFile* shp, int32_t n, ShpPointRecord* point, int32_t ownTy
     if (platform::File_ReadSlow(s, local + 12, valueBytes) != valueBytes) return 0;
     values = local + 12;
   }
-  double v[4];
-  for (std::size_t i = 0; i < valueBytes / 8; ++i) v[i] = Io_GetLEDouble(values + 8 * i);
-  point->x = v[0];
-  point->y = v[1];
-  if (recordType == SHP_POINTM) point->m = v[2];
+  // Straight from the bytes into the object (a copy through an array would
+  // stall on its stores).
+  point->x = Io_GetLEDouble(values);
+  point->y = Io_GetLEDouble(values + 8);
+  if (recordType == SHP_POINTM) point->m = Io_GetLEDouble(values + 16);
   if (recordType == SHP_POINTZ) {
-    point->z = v[2];
-    point->m = v[3];
+    point->z = Io_GetLEDouble(values + 16);
+    point->m = Io_GetLEDouble(values + 24);
   }
   return 1;
 }

@@ -238,8 +238,4 @@ int32_t ShpIndex_WriteEntry(ShpFile* shp, int32_t n, const int32_t* entry) {
   return at != nullptr || File_WriteSlow(shp->shxStream, local, 8) ? 1 : 0;
 }
 
-bool ShpRead_Ready(const ShpFile* shp) {
-  return shp->shpStream != nullptr && shp->shxStream != nullptr && shp->openMode == MODE_READ;
-}
-
 }  // namespace ovrix

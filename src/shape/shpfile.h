@@ -85,7 +85,9 @@ void ShpAppend_FoldBox(Bbox* fileBox, int32_t recordNumber, const Bbox& recordBo
 
 // The read-side check shared by every record family: the handle is open for
 // reading with both streams.
-bool ShpRead_Ready(const ShpFile* shp);
+inline bool ShpRead_Ready(const ShpFile* shp) {
+  return shp->shpStream != nullptr && shp->shxStream != nullptr && shp->openMode == MODE_READ;
+}
 
 // --- boxes ---------------------------------------------------------------------
 struct BboxPoint {
