@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <random>
 
 #include "ovrix32.h"
 #include "platform/handle_reserve.h"
@@ -151,6 +153,76 @@ TEST(Units, MemoryArraysAndByteOrder) {
               File_Seek(f, 0) && Io_ReadDoubles(f, &d, 1) && Io_ReadInt32LE(f, in, 1) &&
               Io_ReadInt32BE(f, in + 1, 2) && d == -2.5 && !memcmp(in, v, 12) && File_Seek(f, 14) &&
               !Io_ReadInt32BE(f, in, 2) && !memcmp(in, b + 14, 6) && File_Close(f));  // raw bytes
+}
+
+// Two Files on one file against a model of its bytes: seeded random seeks, reads and writes (short,
+// some longer than the window), flushes and sizes; one File at a time, flushed before the other
+// takes over. The second got no memory for its window.
+TEST(Units, FilesMatchModel) {
+  using test::Buf;
+  const std::string io = testing::TempDir() + "/ovrix-io";
+  File* h[2] = {(test::WriteFile(io, {}), File_Open(io.c_str(), kFileUpdate))};
+  const int64_t live = Mem_LiveBlocks();  // the second File: its block only, the shared part reused
+  h[1] = (Mem_InjectFailure(3), File_Open(io.c_str(), kFileUpdate));
+  ASSERT_TRUE(h[0] && h[1] && (Mem_InjectFailure(0), Mem_LiveBlocks() == live + 1));
+  Buf model, buf;
+  std::mt19937 rng(20240611);
+  auto rnd = [&](int64_t n) { return int64_t(rng() % uint64_t(n)); };
+  for (int64_t step = 0, a = 0, pos[2] = {0, 0}; step < 20000; ++step) {
+    File* f = h[a];
+    const int64_t size = int64_t(model.size()), at = pos[a], op = rnd(10);
+    const size_t n = size_t(rnd(30) ? 1 + rnd(100) : 131072 + rnd(300));
+    ASSERT_EQ(File_Tell(f), at) << step;
+    buf.resize(n);
+    if (op <= 1) {  // and perhaps the other File takes over
+      ASSERT_TRUE(File_Flush(f)) << step;
+      a = rnd(2) ? 1 - a : a;
+    } else if (op <= 3) {  // up to 100 bytes past the end: anywhere, often in the first 300 bytes,
+      const int64_t near[] = {rnd(size + 1), rnd(300), rnd(300), f->winOff + f->winLen,
+                              f->winOff + f->cap, pos[1 - a]};  // near a window's end, the other
+      pos[a] = std::clamp<int64_t>(near[rnd(6)] + rnd(120) - 60, 0, size + 100);
+      ASSERT_TRUE(File_Seek(f, pos[a]));
+    } else if (op <= 6) {  // the model's bytes, short at the end
+      const auto want = size_t(std::clamp<int64_t>(size - at, 0, int64_t(n)));
+      ASSERT_EQ(File_Read(f, buf.data(), n), want) << step;
+      ASSERT_TRUE(std::equal(buf.data(), buf.data() + want, model.data() + std::min(at, size)));
+      pos[a] += int64_t(want);
+    } else if (op <= 8) {  // a gap before the bytes reads as zeros
+      for (uint8_t& c : buf) c = uint8_t(rng());
+      ASSERT_TRUE(File_Write(f, buf.data(), n)) << step;
+      model.resize(std::max(model.size(), size_t(at) + n));
+      std::copy(buf.begin(), buf.end(), model.begin() + at), pos[a] += int64_t(n);
+    } else {
+      ASSERT_EQ(File_Size(f), size) << step;
+    }
+  }
+  EXPECT_TRUE(File_Close(h[0]) && File_Close(h[1]) && test::FileDiff(io, model).empty());
+  // A failed seek or write: what was pending is dropped, nothing more is written (what went out
+  // before stays); after a failed seek no reads either until a seek succeeds.
+  auto inject = [](int64_t n) { return File_InjectFailure(n), true; };
+  File* f = (test::WriteFile(io, {'a', 'b', 'c'}), File_Open(io.c_str(), kFileUpdate));
+  char c[52] = {};
+  EXPECT_TRUE(File_Seek(f, 3) && File_Write(f, "de", 2) && File_Flush(f) && File_Write(f, "f", 1) &&
+              inject(1) && !File_Seek(f, 1) && File_Tell(f) == -1 && !File_Read(f, c, 1) &&
+              inject(0) && !File_Seek(f, -1) && !File_Read(f, c, 1) && File_Seek(f, 1) &&
+              File_Read(f, c, 1) && *c == 'b' && !File_Write(f, "g", 1) && !File_Close(f));
+  f = File_Open(io.c_str(), kFileUpdate);
+  EXPECT_TRUE(File_Seek(f, 5) && File_Write(f, "f", 1) && inject(1) && !File_Write(f, "g", 1) &&
+              inject(0) && !File_Flush(f) && !File_Write(f, "h", 1) && !File_Close(f));
+  EXPECT_EQ(Text(io), "abcde");
+  // Bytes written into a window that another File changed since: only they go out.
+  File* g = (test::WriteFile(io, Buf(9, '0')), File_Open(io.c_str(), kFileUpdate));
+  f = File_Open(io.c_str(), kFileUpdate);
+  EXPECT_TRUE(File_Read(g, c, 9) && File_Seek(f, 3) && File_Write(f, "AB", 2) && File_Close(f) &&
+              File_Seek(g, 1) && File_Write(g, "x", 1) && File_Seek(g, 7) && File_Write(g, "y", 1));
+  EXPECT_TRUE(File_Close(g) && Text(io) == "0x0AB00y0");
+  // Reading 1 MiB in pieces of 52 bytes: one system call per window, and two more.
+  f = (test::WriteFile(io, Buf(1 << 20)), File_Open(io.c_str(), kFileRead));
+  const int64_t calls = File_SystemCalls();
+  size_t got = 0;
+  for (size_t k = 52; k == 52;) got += k = File_Read(f, c, 52);
+  EXPECT_TRUE(File_SystemCalls() - calls <= 10 && got == 1 << 20 && File_Close(f));
+  std::remove(io.c_str());
 }
 
 }  // namespace

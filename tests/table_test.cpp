@@ -180,6 +180,20 @@ TEST_F(Table, FilesOfOtherWritersAndRenames) {
             "1|1|2|7|ABCDEFGHIJ|stu|1|qrstuVW|1|-|     |1|-|0|1|xy");
 }
 
+// Two handles on one file: the first reads what the second wrote as soon as it moves to the record
+// (never from a stale window), but a record it had loaded stays as loaded until it moves.
+TEST_F(Table, HandlesSeeEachOthersWritesOnceTheyMove) {
+  const std::string p = Put("two", Dbf({{"A", 'C', 4}, {"B", 'N', 3}}, " abcd  1 efgh  2"));
+  DbTable* w = Db_Create();
+  EXPECT_EQ(Cat({Db_Open(t, p.c_str()), Db_Open(w, p.c_str()), Db_GetRec(t, 1), Get(1),
+                 Sum({Db_GotoRec(w, 1), Db_SetFieldValue(w, 2, "9"), Db_CurRecDelete(w),
+                      Db_GotoRec(w, 2), Db_SetFieldValue(w, 1, "wxyz"), Db_RenameField(w, 1, "n")}),
+                 Get(2), Db_GetRec(t, 1), Db_IsCurRecDeleted(t), Read(2), Db_SetRecNum(t, 2),
+                 Get(1), Db_GotoRec(t, 1), Db_IsCurRecDeleted(t), Read(2), Get(2), Name(1)}),
+            "1|1|1|abcd|6|1|1|0|1|1|wxyz|1|1|9|9|A");
+  EXPECT_EQ((Db_Destroy(w), ReadFile(p)), Dbf({{"N", 'C', 4}, {"B", 'N', 3}}, "*abcd  9 wxyz  2"));
+}
+
 // A seeded random run against a model of the rows; its last record ends in 0x1A, none follows it.
 TEST_F(Table, RandomRunMatchesModel) {
   const std::vector<F> fs = {{"C", 'C', 4}, {"N", 'N', 3}, {"L", 'L', 1}, {"D", 'D', 10},

@@ -181,10 +181,7 @@ int32_t DbFile_WriteHeader(DbTable* t) {
   // The record count (bytes 4..7) is 0 until Db_AddRecEnd writes it.
   const int32_t sizes = PackSizes(32 * t->numFields + 33, t->recordSize);
   std::memcpy(h + 8, &sizes, 4);
-  DbFile_Seek(t, 0);
-  DbFile_Write(t, h, kDbHeaderBytes);
-  DbFile_Flush(t);
-  return 1;
+  return DbFile_Seek(t, 0) && DbFile_Write(t, h, kDbHeaderBytes) && DbFile_Flush(t) ? 1 : 0;
 }
 
 int32_t DbFile_WriteEofMarker(DbTable* t, int64_t offset) {

@@ -80,13 +80,15 @@ int32_t DbTable_NewAddField(DbTable* t, const char* name, int16_t type, int16_t 
 int32_t DbTable_NewEndDef(DbTable* t) {
   if (t->tableState != DB_DEFINING) return 0;
   t->recordSize = static_cast<int16_t>(t->recordSize + 1);  // the deletion flag
-  DbFile_WriteHeader(t);
-  // The terminator goes behind the last descriptor; when the file's end
-  // cannot be found or the bytes cannot be written, the definition fails
-  // and the table is left closed.
+  // The terminator goes behind the last descriptor, and only then the header
+  // that counts the descriptors: a file whose last bytes could not be
+  // written keeps the header of an empty definition, which no table opens.
+  // When the file's end cannot be found or a write fails, the definition
+  // fails and the table is left closed.
   const int64_t end = DbFile_SeekEnd(t);
   const char terminator = kDbTerminator;
-  const bool finished = end >= 0 && DbFile_Write(t, &terminator, 1) && DbFile_WriteEofMarker(t, end + 1);
+  const bool finished = end >= 0 && DbFile_Write(t, &terminator, 1) && DbFile_WriteEofMarker(t, end + 1) &&
+                        DbFile_WriteHeader(t);
   // Reopen the finished file as an ordinary table: its fields are read back
   // from the descriptors just written.
   char path[kDbPathMax + 1];

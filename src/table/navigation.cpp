@@ -7,6 +7,9 @@
 // record after record where the stream stands, without positioning it.
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/byte_order.h"
 #include "platform/copy.h"
@@ -43,6 +46,26 @@ void ReadPiece(DbTable* t, int32_t at, int32_t n) {
 // before it, whose bytes are masked off).
 void ValueRange(const char* b, int32_t n, int32_t* lo, int32_t* hi) {
   int32_t first = -1, last = -1;
+#if defined(__SSE2__)
+  if (n >= 16) {  // the same, sixteen bytes at a time, with a bit per byte
+    for (int32_t at = 0; at < n; at += 16) {
+      const int32_t base = std::min(at, n - 16);
+      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + base));
+      const uint32_t fresh = (0xFFFFu << (at - base)) & 0xFFFFu;
+      const uint32_t zero = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(w, _mm_setzero_si128()))) & fresh;
+      uint32_t solid = ~static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(w, _mm_set1_epi8(' ')))) & fresh;
+      if (zero != 0) solid &= (zero & (~zero + 1)) - 1;
+      if (solid != 0) {
+        if (first < 0) first = base + __builtin_ctz(solid);
+        last = base + 31 - __builtin_clz(solid);
+      }
+      if (zero != 0) break;
+    }
+    *lo = first < 0 ? 0 : first;
+    *hi = last + 1;
+    return;
+  }
+#endif
   if (kLittleHost && n >= 8) {
     constexpr uint64_t kBlanks = 0x2020202020202020ull, kOnes = 0x0101010101010101ull;
     constexpr uint64_t kLows = 0x7f7f7f7f7f7f7f7full, kHighs = 0x8080808080808080ull;
