@@ -582,7 +582,8 @@ OVRIX32_API void Shp_MultiPatchSetId(ShpMultiPatch* multiPatch, int32_t id);
  * records at Db_AddRecEnd, before the new record count). Within the process,
  * every other table open on the same file reads such a change at once, from
  * its next read of a record or field; a record it has already loaded (by
- * Db_GetRec or a value read) stays as loaded until it moves to a record.
+ * Db_GetRec or a value read) stays as loaded until the table is positioned
+ * again (Db_GotoRec, Db_SetRecNum, Db_GetRec of another record).
  * Another process sees the change once it reads that part of the file
  * again; a table it holds open with this library may answer from the up to
  * 128 KiB it read before, until it reads beyond them. Values cross the
