@@ -192,9 +192,21 @@ inline int32_t MultiRecord_GetCoord(const ShpMultiRecord* obj, const MultiVarian
   return 1;
 }
 
-inline MultiVertex MultiVertex_From(const ShpCoord& c) { return {c.x, c.y, 0.0, 0.0}; }
-inline MultiVertex MultiVertex_From(const ShpCoordM& c) { return {c.x, c.y, c.m, 0.0}; }
-inline MultiVertex MultiVertex_From(const ShpCoordZ& c) { return {c.x, c.y, c.m, c.z}; }
+// The host's fields are read one by one (through a volatile view, which
+// keeps the compiler from merging two into one wider load): hosts store them
+// one by one, and a load that spans two fresh stores waits for both.
+inline MultiVertex MultiVertex_From(const ShpCoord& c) {
+  const volatile ShpCoord& v = c;
+  return {v.x, v.y, 0.0, 0.0};
+}
+inline MultiVertex MultiVertex_From(const ShpCoordM& c) {
+  const volatile ShpCoordM& v = c;
+  return {v.x, v.y, v.m, 0.0};
+}
+inline MultiVertex MultiVertex_From(const ShpCoordZ& c) {
+  const volatile ShpCoordZ& v = c;
+  return {v.x, v.y, v.m, v.z};
+}
 inline void MultiVertex_To(const MultiVertex& v, ShpCoord* c) { *c = {v.x, v.y}; }
 inline void MultiVertex_To(const MultiVertex& v, ShpCoordM* c) { *c = {v.x, v.y, v.m}; }
 inline void MultiVertex_To(const MultiVertex& v, ShpCoordZ* c) { *c = {v.x, v.y, v.m, v.z}; }

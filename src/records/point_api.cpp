@@ -7,9 +7,20 @@
 using namespace ovrix;
 
 namespace {
-void Store(ShpPointRecord* p, const ShpCoord* c) { *p = {p->id, c->x, c->y, 0.0, 0.0}; }
-void Store(ShpPointRecord* p, const ShpCoordM* c) { *p = {p->id, c->x, c->y, c->m, 0.0}; }
-void Store(ShpPointRecord* p, const ShpCoordZ* c) { *p = {p->id, c->x, c->y, c->m, c->z}; }
+// The host's fields one by one, as for the multi-point families
+// (MultiVertex_From).
+void Store(ShpPointRecord* p, const ShpCoord* c) {
+  const volatile ShpCoord& v = *c;
+  *p = {p->id, v.x, v.y, 0.0, 0.0};
+}
+void Store(ShpPointRecord* p, const ShpCoordM* c) {
+  const volatile ShpCoordM& v = *c;
+  *p = {p->id, v.x, v.y, v.m, 0.0};
+}
+void Store(ShpPointRecord* p, const ShpCoordZ* c) {
+  const volatile ShpCoordZ& v = *c;
+  *p = {p->id, v.x, v.y, v.m, v.z};
+}
 void Load(const ShpPointRecord* p, ShpCoord* c) { *c = {p->x, p->y}; }
 void Load(const ShpPointRecord* p, ShpCoordM* c) { *c = {p->x, p->y, p->m}; }
 void Load(const ShpPointRecord* p, ShpCoordZ* c) { *c = {p->x, p->y, p->m, p->z}; }
