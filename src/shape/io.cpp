@@ -3,31 +3,32 @@
 #include <algorithm>
 
 namespace ovrix {
+namespace {
 
 // Through a small scratch run, so that large runs need no allocation; the
 // big-endian fields (record headers, index entries) come in runs of 2 to 7.
-int32_t Io_WriteSwapped32(File* f, const int32_t* buf, int32_t n) {
-  int32_t scratch[16];
+template <typename T, void (*Swap)(T*, int32_t)>
+int32_t WriteSwapped(File* f, const T* buf, int32_t n) {
+  constexpr int32_t kRun = 512 / sizeof(T);
+  T scratch[kRun];
   for (int32_t i = 0; i < n;) {
-    const int32_t run = std::min<int32_t>(n - i, 16);
+    const int32_t run = std::min(n - i, kRun);
     std::copy(buf + i, buf + i + run, scratch);
-    Io_SwapRun32(scratch, run);
-    if (!io_detail::Write(f, scratch, 4, run)) return 0;
+    Swap(scratch, run);
+    if (!io_detail::Write(f, scratch, sizeof(T), run)) return 0;
     i += run;
   }
   return n < 0 ? 0 : 1;
 }
 
+}  // namespace
+
+int32_t Io_WriteSwapped32(File* f, const int32_t* buf, int32_t n) {
+  return WriteSwapped<int32_t, Io_SwapRun32>(f, buf, n);
+}
+
 int32_t Io_WriteSwappedDoubles(File* f, const double* buf, int32_t n) {
-  double scratch[64];
-  for (int32_t i = 0; i < n;) {
-    const int32_t run = std::min<int32_t>(n - i, 64);
-    std::copy(buf + i, buf + i + run, scratch);
-    Io_SwapRun64(scratch, run);
-    if (!io_detail::Write(f, scratch, 8, run)) return 0;
-    i += run;
-  }
-  return n < 0 ? 0 : 1;
+  return WriteSwapped<double, Io_SwapRun64>(f, buf, n);
 }
 
 }  // namespace ovrix
