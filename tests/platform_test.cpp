@@ -147,8 +147,9 @@ TEST(Units, MemoryArraysAndByteOrder) {
   int32_t v[3] = {0x01020304, 9994, -2}, in[3];
   double d = -2.5;
   uint8_t b[21], want[] = {0, 0, 0, 0, 0, 0, 4, 0xc0, 4, 3, 2, 1, 0, 0, 39, 10, 255, 255, 255, 254};
-  ASSERT_TRUE(Io_WriteInt32BE(f, in, 0) && Io_WriteDoubles(f, &d, 1) && Io_WriteInt32LE(f, v, 1) &&
-              Io_WriteInt32BE(f, v + 1, 2) && Io_ReadInt32BE(f, in, 0) && File_Seek(f, 0));
+  ASSERT_TRUE(File_Size(f) == 0 && Io_WriteInt32BE(f, in, 0) && Io_WriteDoubles(f, &d, 1) &&
+              Io_WriteInt32LE(f, v, 1) && Io_WriteInt32BE(f, v + 1, 2) && Io_ReadInt32BE(f, in, 0) &&
+              File_Seek(f, 0));
   EXPECT_TRUE(File_Read(f, b, 21) == 20 && !memcmp(b, want, 20) && v[2] == -2 &&  // restored
               File_Seek(f, 0) && Io_ReadDoubles(f, &d, 1) && Io_ReadInt32LE(f, in, 1) &&
               Io_ReadInt32BE(f, in + 1, 2) && d == -2.5 && !memcmp(in, v, 12) && File_Seek(f, 14) &&
