@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace ovrix {
@@ -25,6 +26,21 @@ inline void CopyBytes(void* to, const void* from, std::size_t n) {
     std::memcpy(d + n - 4, s + n - 4, 4);
   } else {
     for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
+  }
+}
+
+// Sets n bytes to `c`, in 8-byte steps as CopyBytes copies.
+void FillBytesLarge(void* to, char c, std::size_t n);
+inline void FillBytes(void* to, char c, std::size_t n) {
+  auto* d = static_cast<char*>(to);
+  if (n > 64) {
+    FillBytesLarge(d, c, n);
+  } else if (n >= 8) {
+    const uint64_t word = 0x0101010101010101ull * static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i + 8 < n; i += 8) std::memcpy(d + i, &word, 8);
+    std::memcpy(d + n - 8, &word, 8);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) d[i] = c;
   }
 }
 

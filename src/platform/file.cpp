@@ -12,6 +12,7 @@ namespace ovrix {
 // Out of line, so that callers' small fixed buffers never meet a memcpy of
 // this size in the compiler's view.
 void CopyBytesLarge(void* to, const void* from, std::size_t n) { std::memcpy(to, from, n); }
+void FillBytesLarge(void* to, char c, std::size_t n) { std::memset(to, c, n); }
 }  // namespace ovrix
 
 namespace ovrix::platform {

@@ -244,7 +244,7 @@ int32_t DbTable_Close(DbTable* t) {
 }
 
 void DbTable_BlankRecord(DbTable* t) {
-  if (t->recBuffer != nullptr) std::memset(t->recBuffer, ' ', static_cast<std::size_t>(t->recordSize));
+  if (t->recBuffer != nullptr) FillBytes(t->recBuffer, ' ', static_cast<std::size_t>(t->recordSize));
 }
 
 }  // namespace ovrix

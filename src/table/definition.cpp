@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/copy.h"
 #include "platform/handle_reserve.h"
 #include "table/dbtable.h"
 
@@ -137,9 +138,17 @@ int32_t DbTable_AddRec(DbTable* t) {
   if (t->tableState != DB_APPENDING || t->numRecs == INT32_MAX) return 0;
   // Records stay in the stream's buffer; Db_AddRecEnd flushes them together
   // with the new record count.
-  const char live = kDbLive;
-  DbFile_Write(t, &live, 1);
-  DbFile_Write(t, t->recBuffer, t->recordSize - 1);
+  // The deletion flag and the record in one transfer, into the file's
+  // window when it has room.
+  const auto bytes = static_cast<std::size_t>(t->recordSize);
+  if (char* at = platform::File_WriteInPlace(t->dbStream, bytes)) {
+    at[0] = kDbLive;
+    CopyBytes(at + 1, t->recBuffer, bytes - 1);
+  } else {
+    const char live = kDbLive;
+    DbFile_Write(t, &live, 1);
+    DbFile_Write(t, t->recBuffer, t->recordSize - 1);
+  }
   t->numRecs += 1;
   t->appendPos += t->recordSize;
   DbTable_BlankRecord(t);

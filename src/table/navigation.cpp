@@ -256,25 +256,25 @@ int32_t DbValue_Format(const DbTable* t, int32_t i, const char* value, char* are
   const std::size_t n = strnlen(value, w);
   switch (f.fieldType) {
     case 'C':  // left-aligned, cut on the right
-      std::memcpy(area, value, n);
-      std::memset(area + n, ' ', w - n);
+      CopyBytes(area, value, n);
+      FillBytes(area + n, ' ', w - n);
       return 1;
     case 'N':
     case 'F':  // right-aligned; a longer value keeps its first w characters
-      std::memset(area, ' ', w - n);
-      std::memcpy(area + (w - n), value, n);
+      FillBytes(area, ' ', w - n);
+      CopyBytes(area + (w - n), value, n);
       return 1;
     case 'L': {
       if (w == 0) return 1;
       const char c = UpperAscii(value[0]);
       area[0] = (c == 'T' || c == '1') ? 'T' : (c == 'F' || c == '0') ? 'F' : '?';
-      std::memset(area + 1, ' ', w - 1);
+      FillBytes(area + 1, ' ', w - 1);
       return 1;
     }
     case 'D': {  // YYYYMMDD as given
       const std::size_t k = strnlen(value, std::min<std::size_t>(8, w));
-      std::memcpy(area, value, k);
-      std::memset(area + k, ' ', w - k);
+      CopyBytes(area, value, k);
+      FillBytes(area + k, ' ', w - k);
       return 1;
     }
     default:
