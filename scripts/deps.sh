@@ -7,7 +7,7 @@
 set -euo pipefail
 build_pkgs=(cmake g++ make pkg-config)
 test_pkgs=(googletest libgtest-dev libbenchmark-dev binutils clang libclang-rt-14-dev strace
-           gdal-bin python3-pyshp)
+           gdal-bin python3-pyshp gcc-multilib g++-multilib)
 case "${1:-build}" in
   build) want=("${build_pkgs[@]}") ;;
   test) want=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Quick start, second command: installs what the tests need, then builds with -Werror and runs the
-# whole suite in a RelWithDebInfo, a Release and an ASan+UBSan build, and each fuzz target for
-# OVRIX32_FUZZ_SECONDS (default 60) in a clang build. --fast: the first build only.
+# whole suite in a RelWithDebInfo, a Release and an ASan+UBSan build, the suite and the fuzz
+# replays in a 32-bit (i686) build, and each fuzz target for OVRIX32_FUZZ_SECONDS (default 60) in
+# a clang build. --fast: the first build only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -18,6 +19,10 @@ run build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run build/test-release -DCMAKE_BUILD_TYPE=Release
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run build/test-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIX32_SANITIZE=ON
+# The interface's own word size: the suite and the fuzz replays in a 32-bit (i686) build.
+ctest_args=(-LE "fuzz-run|interop|install")
+run build/test-i686 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/linux-i686.cmake
+ctest_args=()
 export CC=clang CXX=clang++
 target=fuzz_all ctest_args=(-L fuzz-run)
 run build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIX32_FUZZ=ON -DOVRIX32_FUZZ_SECONDS="${OVRIX32_FUZZ_SECONDS:-60}"
