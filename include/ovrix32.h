@@ -27,10 +27,28 @@
 
 #include <stdint.h>
 
+/* OVRIX32_CALL is the calling convention of every function: on Windows
+ * __stdcall, the Windows API's own (the called function removes its
+ * arguments; 32-bit hosts must declare the functions so), empty elsewhere.
+ * OVRIX32_API marks the exported functions: ovrix32.dll exports each under
+ * its plain name. Programs that link the library statically define
+ * OVRIX32_STATIC. */
+#if defined(_WIN32)
+#define OVRIX32_CALL __stdcall
+#if defined(OVRIX32_BUILDING)
+#define OVRIX32_API __declspec(dllexport)
+#elif defined(OVRIX32_STATIC)
+#define OVRIX32_API
+#else
+#define OVRIX32_API __declspec(dllimport)
+#endif
+#else
+#define OVRIX32_CALL
 #if defined(OVRIX32_BUILDING) && defined(__GNUC__)
 #define OVRIX32_API __attribute__((visibility("default")))
 #else
 #define OVRIX32_API
+#endif
 #endif
 
 #ifdef __cplusplus
@@ -158,9 +176,9 @@ typedef struct DbTable DbTable;
 
 /* New closed handle (type "None", version 1000, empty box), or NULL when
  * memory runs out; then the error value becomes 0. */
-OVRIX32_API ShpFile* Shp_Create(void);
+OVRIX32_API ShpFile* OVRIX32_CALL Shp_Create(void);
 /* Closes the handle as Shp_Close does and releases it; 0 for NULL. */
-OVRIX32_API int32_t Shp_Destroy(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_Destroy(ShpFile* shp);
 /* Opens baseName.shp and baseName.shx: mode 3 to read records, mode 2 to
  * append records (only the low 8 bits of mode count). A base name longer
  * than 251 characters is cut to 251 in the caller's string. 0 for another
@@ -176,63 +194,63 @@ OVRIX32_API int32_t Shp_Destroy(ShpFile* shp);
  * the data that the main header's length covers; the handle's box and
  * ranges continue from the values stored in the header. Appends are refused
  * once a new record or index entry would start past 2 GiB into its file. */
-OVRIX32_API int32_t Shp_Open(ShpFile* shp, char* baseName, int32_t mode);
+OVRIX32_API int32_t OVRIX32_CALL Shp_Open(ShpFile* shp, char* baseName, int32_t mode);
 /* Rewrites both headers when records were appended, closes both files and
  * resets the handle; 1, or 0 for NULL. Closing a closed handle writes
  * nothing and returns 1. The headers are rewritten only after every byte of
  * the new records and index entries reached the files; when a write failed,
  * the pair keeps the headers it had, which count only whole records (for a
  * new pair: none). */
-OVRIX32_API int32_t Shp_Close(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_Close(ShpFile* shp);
 /* The file's shape type code (0 when closed). */
-OVRIX32_API int32_t Shp_GetType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetType(ShpFile* shp);
 /* Copies the type's name ("None", "Point", ..., "Bad Shape Type") into buf
  * (at least 15 bytes) and returns its length; 0 and buf untouched for NULL. */
-OVRIX32_API int32_t Shp_GetTypeAsString(ShpFile* shp, char* buf);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetTypeAsString(ShpFile* shp, char* buf);
 /* The header's version number (1000 for new files). */
-OVRIX32_API int32_t Shp_GetVersion(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetVersion(ShpFile* shp);
 /* Copies the base name of the open pair (empty when closed) into buf (at
  * least 252 bytes); 0 for NULL. */
-OVRIX32_API int32_t Shp_GetFileName(ShpFile* shp, char* buf);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetFileName(ShpFile* shp, char* buf);
 /* Copies the file's bounding box; 1. */
-OVRIX32_API int32_t Shp_GetBoundingBox(ShpFile* shp, Bbox* box);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetBoundingBox(ShpFile* shp, Bbox* box);
 /* Stores the file's measure range; 0 when any pointer is NULL. */
-OVRIX32_API int32_t Shp_GetMeasureRange(ShpFile* shp, double* min, double* max);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetMeasureRange(ShpFile* shp, double* min, double* max);
 /* Stores the file's Z range; 0 when any pointer is NULL. */
-OVRIX32_API int32_t Shp_GetZCoordRange(ShpFile* shp, double* min, double* max);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetZCoordRange(ShpFile* shp, double* min, double* max);
 /* Number of records, taken from the index file's length. */
-OVRIX32_API int32_t Shp_GetNumShapes(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetNumShapes(ShpFile* shp);
 /* 1 when the named file (extension included) can be opened and starts with
  * the file code 9994 — a .shx passes as well as a .shp; 0 for NULL. */
-OVRIX32_API int32_t Shp_IsShapeFile(const char* fileName);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsShapeFile(const char* fileName);
 /* The library-wide error value: 0 after a failed Shp_Create, the system's
  * error number after an open that failed while file handles were held in
  * reserve. Never cleared. */
-OVRIX32_API int32_t Shp_GetError(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetError(void);
 /* Version of this interface: 100. */
-OVRIX32_API int32_t Shp_ApiGetVersion(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_ApiGetVersion(void);
 
 /* Type predicates: 1 when the file's shape type is the one named, else 0. */
-OVRIX32_API int32_t Shp_IsPointType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsLineType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsPolyType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsMultiPointType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsPointZType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsLineZType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsPolyZType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsMultiPointZType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsPointMType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsLineMType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsPolyMType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsMultiPointMType(ShpFile* shp);
-OVRIX32_API int32_t Shp_IsMultiPatchType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsPointType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsLineType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsPolyType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsMultiPointType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsPointZType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsLineZType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsPolyZType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsMultiPointZType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsPointMType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsLineMType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsPolyMType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsMultiPointMType(ShpFile* shp);
+OVRIX32_API int32_t OVRIX32_CALL Shp_IsMultiPatchType(ShpFile* shp);
 
 /* Creates baseName.shp and baseName.shx (emptying existing files) for
  * records of one shape type and writes both headers; 0 for an invalid type
  * (no file is created), a NULL argument or a file that cannot be created.
  * Base names are cut to 251 characters as in Shp_Open, and a handle that is
  * still open is closed first. */
-OVRIX32_API int32_t Shp_New(ShpFile* shp, char* baseName, int32_t shapeType);
+OVRIX32_API int32_t OVRIX32_CALL Shp_New(ShpFile* shp, char* baseName, int32_t shapeType);
 
 /* ------------------------------------------------------------------------
  * Coordinate structures
@@ -240,12 +258,12 @@ OVRIX32_API int32_t Shp_New(ShpFile* shp, char* baseName, int32_t shapeType);
 
 /* Fill and read the coordinate structures; values are copied bit for bit.
  * Note the argument order of the Z pair: z before m. */
-OVRIX32_API void Shp_SetCoord(ShpCoord* c, double x, double y);
-OVRIX32_API void Shp_GetCoord(ShpCoord* c, double* x, double* y);
-OVRIX32_API void Shp_SetCoordM(ShpCoordM* c, double x, double y, double m);
-OVRIX32_API void Shp_GetCoordM(ShpCoordM* c, double* x, double* y, double* m);
-OVRIX32_API void Shp_SetCoordZ(ShpCoordZ* c, double x, double y, double z, double m);
-OVRIX32_API void Shp_GetCoordZ(ShpCoordZ* c, double* x, double* y, double* z, double* m);
+OVRIX32_API void OVRIX32_CALL Shp_SetCoord(ShpCoord* c, double x, double y);
+OVRIX32_API void OVRIX32_CALL Shp_GetCoord(ShpCoord* c, double* x, double* y);
+OVRIX32_API void OVRIX32_CALL Shp_SetCoordM(ShpCoordM* c, double x, double y, double m);
+OVRIX32_API void OVRIX32_CALL Shp_GetCoordM(ShpCoordM* c, double* x, double* y, double* m);
+OVRIX32_API void OVRIX32_CALL Shp_SetCoordZ(ShpCoordZ* c, double x, double y, double z, double m);
+OVRIX32_API void OVRIX32_CALL Shp_GetCoordZ(ShpCoordZ* c, double* x, double* y, double* z, double* m);
 
 /* ------------------------------------------------------------------------
  * Point records (Point, PointM, PointZ)
@@ -264,32 +282,32 @@ OVRIX32_API void Shp_GetCoordZ(ShpCoordZ* c, double* x, double* y, double* z, do
  *              The object is left unchanged.
  *  AppendCoord replaces the coordinate (values the structure lacks become 0).
  *  GetCoord    copies the coordinate out. */
-OVRIX32_API ShpPoint* Shp_PointCreate(void);
-OVRIX32_API int32_t Shp_PointDestroy(ShpPoint* point);
-OVRIX32_API int32_t Shp_PointRead(ShpFile* shp, int32_t recordNumber, ShpPoint* point);
-OVRIX32_API int32_t Shp_PointAppend(ShpFile* shp, ShpPoint* point);
-OVRIX32_API int32_t Shp_PointGetId(ShpPoint* point);
-OVRIX32_API void Shp_PointSetId(ShpPoint* point, int32_t id);
-OVRIX32_API int32_t Shp_PointAppendCoord(ShpPoint* point, ShpCoord* coord);
-OVRIX32_API int32_t Shp_PointGetCoord(ShpPoint* point, ShpCoord* coord);
+OVRIX32_API ShpPoint* OVRIX32_CALL Shp_PointCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointDestroy(ShpPoint* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointRead(ShpFile* shp, int32_t recordNumber, ShpPoint* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointAppend(ShpFile* shp, ShpPoint* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointGetId(ShpPoint* point);
+OVRIX32_API void OVRIX32_CALL Shp_PointSetId(ShpPoint* point, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointAppendCoord(ShpPoint* point, ShpCoord* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointGetCoord(ShpPoint* point, ShpCoord* coord);
 
-OVRIX32_API ShpPointM* Shp_PointMCreate(void);
-OVRIX32_API int32_t Shp_PointMDestroy(ShpPointM* point);
-OVRIX32_API int32_t Shp_PointMRead(ShpFile* shp, int32_t recordNumber, ShpPointM* point);
-OVRIX32_API int32_t Shp_PointMAppend(ShpFile* shp, ShpPointM* point);
-OVRIX32_API int32_t Shp_PointMGetId(ShpPointM* point);
-OVRIX32_API void Shp_PointMSetId(ShpPointM* point, int32_t id);
-OVRIX32_API int32_t Shp_PointMAppendCoord(ShpPointM* point, ShpCoordM* coord);
-OVRIX32_API int32_t Shp_PointMGetCoord(ShpPointM* point, ShpCoordM* coord);
+OVRIX32_API ShpPointM* OVRIX32_CALL Shp_PointMCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointMDestroy(ShpPointM* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointMRead(ShpFile* shp, int32_t recordNumber, ShpPointM* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointMAppend(ShpFile* shp, ShpPointM* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointMGetId(ShpPointM* point);
+OVRIX32_API void OVRIX32_CALL Shp_PointMSetId(ShpPointM* point, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointMAppendCoord(ShpPointM* point, ShpCoordM* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointMGetCoord(ShpPointM* point, ShpCoordM* coord);
 
-OVRIX32_API ShpPointZ* Shp_PointZCreate(void);
-OVRIX32_API int32_t Shp_PointZDestroy(ShpPointZ* point);
-OVRIX32_API int32_t Shp_PointZRead(ShpFile* shp, int32_t recordNumber, ShpPointZ* point);
-OVRIX32_API int32_t Shp_PointZAppend(ShpFile* shp, ShpPointZ* point);
-OVRIX32_API int32_t Shp_PointZGetId(ShpPointZ* point);
-OVRIX32_API void Shp_PointZSetId(ShpPointZ* point, int32_t id);
-OVRIX32_API int32_t Shp_PointZAppendCoord(ShpPointZ* point, ShpCoordZ* coord);
-OVRIX32_API int32_t Shp_PointZGetCoord(ShpPointZ* point, ShpCoordZ* coord);
+OVRIX32_API ShpPointZ* OVRIX32_CALL Shp_PointZCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointZDestroy(ShpPointZ* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointZRead(ShpFile* shp, int32_t recordNumber, ShpPointZ* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointZAppend(ShpFile* shp, ShpPointZ* point);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointZGetId(ShpPointZ* point);
+OVRIX32_API void OVRIX32_CALL Shp_PointZSetId(ShpPointZ* point, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointZAppendCoord(ShpPointZ* point, ShpCoordZ* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PointZGetCoord(ShpPointZ* point, ShpCoordZ* coord);
 
 /* ------------------------------------------------------------------------
  * MultiPoint records
@@ -327,41 +345,41 @@ OVRIX32_API int32_t Shp_PointZGetCoord(ShpPointZ* point, ShpCoordZ* coord);
  *  GetBoundingBox, GetMeasureRange (NO_DATA twice without measures),
  *  GetZCoordRange (whatever the measures) copy the object's box / ranges;
  *                  0 for a NULL argument. */
-OVRIX32_API ShpMultiPoint* Shp_MultiPointCreate(void);
-OVRIX32_API int32_t Shp_MultiPointDestroy(ShpMultiPoint* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointRead(ShpFile* shp, int32_t recordNumber, ShpMultiPoint* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointAppend(ShpFile* shp, ShpMultiPoint* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointAppendCoord(ShpMultiPoint* multiPoint, ShpCoord* coord);
-OVRIX32_API int32_t Shp_MultiPointGetCoord(ShpMultiPoint* multiPoint, ShpCoord* coord, int32_t pointNumber);
-OVRIX32_API int32_t Shp_MultiPointGetNumCoords(ShpMultiPoint* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointGetId(ShpMultiPoint* multiPoint);
-OVRIX32_API void Shp_MultiPointSetId(ShpMultiPoint* multiPoint, int32_t id);
-OVRIX32_API int32_t Shp_MultiPointGetBoundingBox(ShpMultiPoint* multiPoint, Bbox* box);
+OVRIX32_API ShpMultiPoint* OVRIX32_CALL Shp_MultiPointCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointDestroy(ShpMultiPoint* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointRead(ShpFile* shp, int32_t recordNumber, ShpMultiPoint* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointAppend(ShpFile* shp, ShpMultiPoint* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointAppendCoord(ShpMultiPoint* multiPoint, ShpCoord* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointGetCoord(ShpMultiPoint* multiPoint, ShpCoord* coord, int32_t pointNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointGetNumCoords(ShpMultiPoint* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointGetId(ShpMultiPoint* multiPoint);
+OVRIX32_API void OVRIX32_CALL Shp_MultiPointSetId(ShpMultiPoint* multiPoint, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointGetBoundingBox(ShpMultiPoint* multiPoint, Bbox* box);
 
-OVRIX32_API ShpMultiPointM* Shp_MultiPointMCreate(void);
-OVRIX32_API int32_t Shp_MultiPointMDestroy(ShpMultiPointM* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointMRead(ShpFile* shp, int32_t recordNumber, ShpMultiPointM* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointMAppend(ShpFile* shp, ShpMultiPointM* multiPoint, int32_t noMeasures);
-OVRIX32_API int32_t Shp_MultiPointMAppendCoord(ShpMultiPointM* multiPoint, ShpCoordM* coord);
-OVRIX32_API int32_t Shp_MultiPointMGetCoord(ShpMultiPointM* multiPoint, ShpCoordM* coord, int32_t pointNumber);
-OVRIX32_API int32_t Shp_MultiPointMGetNumCoords(ShpMultiPointM* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointMGetId(ShpMultiPointM* multiPoint);
-OVRIX32_API void Shp_MultiPointMSetId(ShpMultiPointM* multiPoint, int32_t id);
-OVRIX32_API int32_t Shp_MultiPointMGetBoundingBox(ShpMultiPointM* multiPoint, Bbox* box);
-OVRIX32_API int32_t Shp_MultiPointMGetMeasureRange(ShpMultiPointM* multiPoint, double* min, double* max);
+OVRIX32_API ShpMultiPointM* OVRIX32_CALL Shp_MultiPointMCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMDestroy(ShpMultiPointM* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMRead(ShpFile* shp, int32_t recordNumber, ShpMultiPointM* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMAppend(ShpFile* shp, ShpMultiPointM* multiPoint, int32_t noMeasures);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMAppendCoord(ShpMultiPointM* multiPoint, ShpCoordM* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMGetCoord(ShpMultiPointM* multiPoint, ShpCoordM* coord, int32_t pointNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMGetNumCoords(ShpMultiPointM* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMGetId(ShpMultiPointM* multiPoint);
+OVRIX32_API void OVRIX32_CALL Shp_MultiPointMSetId(ShpMultiPointM* multiPoint, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMGetBoundingBox(ShpMultiPointM* multiPoint, Bbox* box);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointMGetMeasureRange(ShpMultiPointM* multiPoint, double* min, double* max);
 
-OVRIX32_API ShpMultiPointZ* Shp_MultiPointZCreate(void);
-OVRIX32_API int32_t Shp_MultiPointZDestroy(ShpMultiPointZ* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointZRead(ShpFile* shp, int32_t recordNumber, ShpMultiPointZ* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointZAppend(ShpFile* shp, ShpMultiPointZ* multiPoint, int32_t noMeasures);
-OVRIX32_API int32_t Shp_MultiPointZAppendCoord(ShpMultiPointZ* multiPoint, ShpCoordZ* coord);
-OVRIX32_API int32_t Shp_MultiPointZGetCoord(ShpMultiPointZ* multiPoint, ShpCoordZ* coord, int32_t pointNumber);
-OVRIX32_API int32_t Shp_MultiPointZGetNumCoords(ShpMultiPointZ* multiPoint);
-OVRIX32_API int32_t Shp_MultiPointZGetId(ShpMultiPointZ* multiPoint);
-OVRIX32_API void Shp_MultiPointZSetId(ShpMultiPointZ* multiPoint, int32_t id);
-OVRIX32_API int32_t Shp_MultiPointZGetBoundingBox(ShpMultiPointZ* multiPoint, Bbox* box);
-OVRIX32_API int32_t Shp_MultiPointZGetMeasureRange(ShpMultiPointZ* multiPoint, double* min, double* max);
-OVRIX32_API int32_t Shp_MultiPointZGetZCoordRange(ShpMultiPointZ* multiPoint, double* min, double* max);
+OVRIX32_API ShpMultiPointZ* OVRIX32_CALL Shp_MultiPointZCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZDestroy(ShpMultiPointZ* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZRead(ShpFile* shp, int32_t recordNumber, ShpMultiPointZ* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZAppend(ShpFile* shp, ShpMultiPointZ* multiPoint, int32_t noMeasures);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZAppendCoord(ShpMultiPointZ* multiPoint, ShpCoordZ* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZGetCoord(ShpMultiPointZ* multiPoint, ShpCoordZ* coord, int32_t pointNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZGetNumCoords(ShpMultiPointZ* multiPoint);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZGetId(ShpMultiPointZ* multiPoint);
+OVRIX32_API void OVRIX32_CALL Shp_MultiPointZSetId(ShpMultiPointZ* multiPoint, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZGetBoundingBox(ShpMultiPointZ* multiPoint, Bbox* box);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZGetMeasureRange(ShpMultiPointZ* multiPoint, double* min, double* max);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPointZGetZCoordRange(ShpMultiPointZ* multiPoint, double* min, double* max);
 
 /* ------------------------------------------------------------------------
  * Polyline records
@@ -408,50 +426,50 @@ OVRIX32_API int32_t Shp_MultiPointZGetZCoordRange(ShpMultiPointZ* multiPoint, do
  *                  GetNumParts may still give a stale start).
  *  GetBoundingBox, GetMeasureRange (NO_DATA twice without measures),
  *  GetZCoordRange  copy the object's box / ranges; 0 for a NULL argument. */
-OVRIX32_API ShpLine* Shp_LineCreate(void);
-OVRIX32_API int32_t Shp_LineDestroy(ShpLine* line);
-OVRIX32_API int32_t Shp_LineRead(ShpFile* shp, int32_t recordNumber, ShpLine* line);
-OVRIX32_API int32_t Shp_LineAppend(ShpFile* shp, ShpLine* line);
-OVRIX32_API int32_t Shp_LineAppendCoord(ShpLine* line, ShpCoord* coord);
-OVRIX32_API int32_t Shp_LineNewPart(ShpLine* line);
-OVRIX32_API int32_t Shp_LineGetCoord(ShpLine* line, ShpCoord* coord, int32_t vertexNumber);
-OVRIX32_API int32_t Shp_LineGetNumParts(ShpLine* line);
-OVRIX32_API int32_t Shp_LineGetNumCoords(ShpLine* line);
-OVRIX32_API int32_t Shp_LineGetPartOffset(ShpLine* line, int32_t partNumber);
-OVRIX32_API int32_t Shp_LineGetId(ShpLine* line);
-OVRIX32_API void Shp_LineSetId(ShpLine* line, int32_t id);
-OVRIX32_API int32_t Shp_LineGetBoundingBox(ShpLine* line, Bbox* box);
+OVRIX32_API ShpLine* OVRIX32_CALL Shp_LineCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineDestroy(ShpLine* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineRead(ShpFile* shp, int32_t recordNumber, ShpLine* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineAppend(ShpFile* shp, ShpLine* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineAppendCoord(ShpLine* line, ShpCoord* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineNewPart(ShpLine* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineGetCoord(ShpLine* line, ShpCoord* coord, int32_t vertexNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineGetNumParts(ShpLine* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineGetNumCoords(ShpLine* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineGetPartOffset(ShpLine* line, int32_t partNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineGetId(ShpLine* line);
+OVRIX32_API void OVRIX32_CALL Shp_LineSetId(ShpLine* line, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineGetBoundingBox(ShpLine* line, Bbox* box);
 
-OVRIX32_API ShpLineM* Shp_LineMCreate(void);
-OVRIX32_API int32_t Shp_LineMDestroy(ShpLineM* line);
-OVRIX32_API int32_t Shp_LineMRead(ShpFile* shp, int32_t recordNumber, ShpLineM* line);
-OVRIX32_API int32_t Shp_LineMAppend(ShpFile* shp, ShpLineM* line, int32_t noMeasures);
-OVRIX32_API int32_t Shp_LineMAppendCoord(ShpLineM* line, ShpCoordM* coord);
-OVRIX32_API int32_t Shp_LineMNewPart(ShpLineM* line);
-OVRIX32_API int32_t Shp_LineMGetCoord(ShpLineM* line, ShpCoordM* coord, int32_t vertexNumber);
-OVRIX32_API int32_t Shp_LineMGetNumParts(ShpLineM* line);
-OVRIX32_API int32_t Shp_LineMGetNumCoords(ShpLineM* line);
-OVRIX32_API int32_t Shp_LineMGetPartOffset(ShpLineM* line, int32_t partNumber);
-OVRIX32_API int32_t Shp_LineMGetId(ShpLineM* line);
-OVRIX32_API void Shp_LineMSetId(ShpLineM* line, int32_t id);
-OVRIX32_API int32_t Shp_LineMGetBoundingBox(ShpLineM* line, Bbox* box);
-OVRIX32_API int32_t Shp_LineMGetMeasureRange(ShpLineM* line, double* min, double* max);
+OVRIX32_API ShpLineM* OVRIX32_CALL Shp_LineMCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMDestroy(ShpLineM* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMRead(ShpFile* shp, int32_t recordNumber, ShpLineM* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMAppend(ShpFile* shp, ShpLineM* line, int32_t noMeasures);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMAppendCoord(ShpLineM* line, ShpCoordM* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMNewPart(ShpLineM* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMGetCoord(ShpLineM* line, ShpCoordM* coord, int32_t vertexNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMGetNumParts(ShpLineM* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMGetNumCoords(ShpLineM* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMGetPartOffset(ShpLineM* line, int32_t partNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMGetId(ShpLineM* line);
+OVRIX32_API void OVRIX32_CALL Shp_LineMSetId(ShpLineM* line, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMGetBoundingBox(ShpLineM* line, Bbox* box);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineMGetMeasureRange(ShpLineM* line, double* min, double* max);
 
-OVRIX32_API ShpLineZ* Shp_LineZCreate(void);
-OVRIX32_API int32_t Shp_LineZDestroy(ShpLineZ* line);
-OVRIX32_API int32_t Shp_LineZRead(ShpFile* shp, int32_t recordNumber, ShpLineZ* line);
-OVRIX32_API int32_t Shp_LineZAppend(ShpFile* shp, ShpLineZ* line, int32_t noMeasures);
-OVRIX32_API int32_t Shp_LineZAppendCoord(ShpLineZ* line, ShpCoordZ* coord);
-OVRIX32_API int32_t Shp_LineZNewPart(ShpLineZ* line);
-OVRIX32_API int32_t Shp_LineZGetCoord(ShpLineZ* line, ShpCoordZ* coord, int32_t vertexNumber);
-OVRIX32_API int32_t Shp_LineZGetNumParts(ShpLineZ* line);
-OVRIX32_API int32_t Shp_LineZGetNumCoords(ShpLineZ* line);
-OVRIX32_API int32_t Shp_LineZGetPartOffset(ShpLineZ* line, int32_t partNumber);
-OVRIX32_API int32_t Shp_LineZGetId(ShpLineZ* line);
-OVRIX32_API void Shp_LineZSetId(ShpLineZ* line, int32_t id);
-OVRIX32_API int32_t Shp_LineZGetBoundingBox(ShpLineZ* line, Bbox* box);
-OVRIX32_API int32_t Shp_LineZGetMeasureRange(ShpLineZ* line, double* min, double* max);
-OVRIX32_API int32_t Shp_LineZGetZCoordRange(ShpLineZ* line, double* min, double* max);
+OVRIX32_API ShpLineZ* OVRIX32_CALL Shp_LineZCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZDestroy(ShpLineZ* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZRead(ShpFile* shp, int32_t recordNumber, ShpLineZ* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZAppend(ShpFile* shp, ShpLineZ* line, int32_t noMeasures);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZAppendCoord(ShpLineZ* line, ShpCoordZ* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZNewPart(ShpLineZ* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZGetCoord(ShpLineZ* line, ShpCoordZ* coord, int32_t vertexNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZGetNumParts(ShpLineZ* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZGetNumCoords(ShpLineZ* line);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZGetPartOffset(ShpLineZ* line, int32_t partNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZGetId(ShpLineZ* line);
+OVRIX32_API void OVRIX32_CALL Shp_LineZSetId(ShpLineZ* line, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZGetBoundingBox(ShpLineZ* line, Bbox* box);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZGetMeasureRange(ShpLineZ* line, double* min, double* max);
+OVRIX32_API int32_t OVRIX32_CALL Shp_LineZGetZCoordRange(ShpLineZ* line, double* min, double* max);
 
 /* ------------------------------------------------------------------------
  * Polygon records
@@ -471,50 +489,50 @@ OVRIX32_API int32_t Shp_LineZGetZCoordRange(ShpLineZ* line, double* min, double*
  *            then appends as Shp_LineAppend does; a closing vertex for which
  *            memory runs out refuses the append (0, nothing written). After a
  *            successful PolygonM/Z append the object holds measures again. */
-OVRIX32_API ShpPolygon* Shp_PolygonCreate(void);
-OVRIX32_API int32_t Shp_PolygonDestroy(ShpPolygon* polygon);
-OVRIX32_API int32_t Shp_PolygonRead(ShpFile* shp, int32_t recordNumber, ShpPolygon* polygon);
-OVRIX32_API int32_t Shp_PolygonAppend(ShpFile* shp, ShpPolygon* polygon);
-OVRIX32_API int32_t Shp_PolygonAppendCoord(ShpPolygon* polygon, ShpCoord* coord);
-OVRIX32_API int32_t Shp_PolygonNewPart(ShpPolygon* polygon);
-OVRIX32_API int32_t Shp_PolygonGetCoord(ShpPolygon* polygon, ShpCoord* coord, int32_t vertexNumber);
-OVRIX32_API int32_t Shp_PolygonGetNumParts(ShpPolygon* polygon);
-OVRIX32_API int32_t Shp_PolygonGetNumCoords(ShpPolygon* polygon);
-OVRIX32_API int32_t Shp_PolygonGetPartOffset(ShpPolygon* polygon, int32_t partNumber);
-OVRIX32_API int32_t Shp_PolygonGetId(ShpPolygon* polygon);
-OVRIX32_API void Shp_PolygonSetId(ShpPolygon* polygon, int32_t id);
-OVRIX32_API int32_t Shp_PolygonGetBoundingBox(ShpPolygon* polygon, Bbox* box);
+OVRIX32_API ShpPolygon* OVRIX32_CALL Shp_PolygonCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonDestroy(ShpPolygon* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonRead(ShpFile* shp, int32_t recordNumber, ShpPolygon* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonAppend(ShpFile* shp, ShpPolygon* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonAppendCoord(ShpPolygon* polygon, ShpCoord* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonNewPart(ShpPolygon* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonGetCoord(ShpPolygon* polygon, ShpCoord* coord, int32_t vertexNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonGetNumParts(ShpPolygon* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonGetNumCoords(ShpPolygon* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonGetPartOffset(ShpPolygon* polygon, int32_t partNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonGetId(ShpPolygon* polygon);
+OVRIX32_API void OVRIX32_CALL Shp_PolygonSetId(ShpPolygon* polygon, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonGetBoundingBox(ShpPolygon* polygon, Bbox* box);
 
-OVRIX32_API ShpPolygonM* Shp_PolygonMCreate(void);
-OVRIX32_API int32_t Shp_PolygonMDestroy(ShpPolygonM* polygon);
-OVRIX32_API int32_t Shp_PolygonMRead(ShpFile* shp, int32_t recordNumber, ShpPolygonM* polygon);
-OVRIX32_API int32_t Shp_PolygonMAppend(ShpFile* shp, ShpPolygonM* polygon, int32_t noMeasures);
-OVRIX32_API int32_t Shp_PolygonMAppendCoord(ShpPolygonM* polygon, ShpCoordM* coord);
-OVRIX32_API int32_t Shp_PolygonMNewPart(ShpPolygonM* polygon);
-OVRIX32_API int32_t Shp_PolygonMGetCoord(ShpPolygonM* polygon, ShpCoordM* coord, int32_t vertexNumber);
-OVRIX32_API int32_t Shp_PolygonMGetNumParts(ShpPolygonM* polygon);
-OVRIX32_API int32_t Shp_PolygonMGetNumCoords(ShpPolygonM* polygon);
-OVRIX32_API int32_t Shp_PolygonMGetPartOffset(ShpPolygonM* polygon, int32_t partNumber);
-OVRIX32_API int32_t Shp_PolygonMGetId(ShpPolygonM* polygon);
-OVRIX32_API void Shp_PolygonMSetId(ShpPolygonM* polygon, int32_t id);
-OVRIX32_API int32_t Shp_PolygonMGetBoundingBox(ShpPolygonM* polygon, Bbox* box);
-OVRIX32_API int32_t Shp_PolygonMGetMeasureRange(ShpPolygonM* polygon, double* min, double* max);
+OVRIX32_API ShpPolygonM* OVRIX32_CALL Shp_PolygonMCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMDestroy(ShpPolygonM* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMRead(ShpFile* shp, int32_t recordNumber, ShpPolygonM* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMAppend(ShpFile* shp, ShpPolygonM* polygon, int32_t noMeasures);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMAppendCoord(ShpPolygonM* polygon, ShpCoordM* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMNewPart(ShpPolygonM* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMGetCoord(ShpPolygonM* polygon, ShpCoordM* coord, int32_t vertexNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMGetNumParts(ShpPolygonM* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMGetNumCoords(ShpPolygonM* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMGetPartOffset(ShpPolygonM* polygon, int32_t partNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMGetId(ShpPolygonM* polygon);
+OVRIX32_API void OVRIX32_CALL Shp_PolygonMSetId(ShpPolygonM* polygon, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMGetBoundingBox(ShpPolygonM* polygon, Bbox* box);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonMGetMeasureRange(ShpPolygonM* polygon, double* min, double* max);
 
-OVRIX32_API ShpPolygonZ* Shp_PolygonZCreate(void);
-OVRIX32_API int32_t Shp_PolygonZDestroy(ShpPolygonZ* polygon);
-OVRIX32_API int32_t Shp_PolygonZRead(ShpFile* shp, int32_t recordNumber, ShpPolygonZ* polygon);
-OVRIX32_API int32_t Shp_PolygonZAppend(ShpFile* shp, ShpPolygonZ* polygon, int32_t noMeasures);
-OVRIX32_API int32_t Shp_PolygonZAppendCoord(ShpPolygonZ* polygon, ShpCoordZ* coord);
-OVRIX32_API int32_t Shp_PolygonZNewPart(ShpPolygonZ* polygon);
-OVRIX32_API int32_t Shp_PolygonZGetCoord(ShpPolygonZ* polygon, ShpCoordZ* coord, int32_t vertexNumber);
-OVRIX32_API int32_t Shp_PolygonZGetNumParts(ShpPolygonZ* polygon);
-OVRIX32_API int32_t Shp_PolygonZGetNumCoords(ShpPolygonZ* polygon);
-OVRIX32_API int32_t Shp_PolygonZGetPartOffset(ShpPolygonZ* polygon, int32_t partNumber);
-OVRIX32_API int32_t Shp_PolygonZGetId(ShpPolygonZ* polygon);
-OVRIX32_API void Shp_PolygonZSetId(ShpPolygonZ* polygon, int32_t id);
-OVRIX32_API int32_t Shp_PolygonZGetBoundingBox(ShpPolygonZ* polygon, Bbox* box);
-OVRIX32_API int32_t Shp_PolygonZGetMeasureRange(ShpPolygonZ* polygon, double* min, double* max);
-OVRIX32_API int32_t Shp_PolygonZGetZCoordRange(ShpPolygonZ* polygon, double* min, double* max);
+OVRIX32_API ShpPolygonZ* OVRIX32_CALL Shp_PolygonZCreate(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZDestroy(ShpPolygonZ* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZRead(ShpFile* shp, int32_t recordNumber, ShpPolygonZ* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZAppend(ShpFile* shp, ShpPolygonZ* polygon, int32_t noMeasures);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZAppendCoord(ShpPolygonZ* polygon, ShpCoordZ* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZNewPart(ShpPolygonZ* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZGetCoord(ShpPolygonZ* polygon, ShpCoordZ* coord, int32_t vertexNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZGetNumParts(ShpPolygonZ* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZGetNumCoords(ShpPolygonZ* polygon);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZGetPartOffset(ShpPolygonZ* polygon, int32_t partNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZGetId(ShpPolygonZ* polygon);
+OVRIX32_API void OVRIX32_CALL Shp_PolygonZSetId(ShpPolygonZ* polygon, int32_t id);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZGetBoundingBox(ShpPolygonZ* polygon, Bbox* box);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZGetMeasureRange(ShpPolygonZ* polygon, double* min, double* max);
+OVRIX32_API int32_t OVRIX32_CALL Shp_PolygonZGetZCoordRange(ShpPolygonZ* polygon, double* min, double* max);
 
 /* ------------------------------------------------------------------------
  * MultiPatch records
@@ -555,23 +573,23 @@ OVRIX32_API int32_t Shp_PolygonZGetZCoordRange(ShpPolygonZ* polygon, double* min
  *                    number beyond GetNumParts may still give a stale value,
  *                    0 in a fresh object).
  *  Other functions   as for ShpMultiPointZ. */
-OVRIX32_API ShpMultiPatch* Shp_MultiPatchCreate(int32_t firstPartType);
-OVRIX32_API int32_t Shp_MultiPatchDestroy(ShpMultiPatch* multiPatch);
-OVRIX32_API int32_t Shp_MultiPatchRead(ShpFile* shp, int32_t recordNumber, ShpMultiPatch* multiPatch);
-OVRIX32_API int32_t Shp_MultiPatchAppend(ShpFile* shp, ShpMultiPatch* multiPatch, int32_t noMeasures);
-OVRIX32_API int32_t Shp_MultiPatchNewPart(ShpMultiPatch* multiPatch, int32_t partType);
-OVRIX32_API int32_t Shp_MultiPatchSetFirstPartType(ShpMultiPatch* multiPatch, int32_t partType);
-OVRIX32_API int32_t Shp_MultiPatchAppendCoord(ShpMultiPatch* multiPatch, ShpCoordZ* coord);
-OVRIX32_API int32_t Shp_MultiPatchGetCoord(ShpMultiPatch* multiPatch, ShpCoordZ* coord, int32_t pointNumber);
-OVRIX32_API int32_t Shp_MultiPatchGetNumParts(ShpMultiPatch* multiPatch);
-OVRIX32_API int32_t Shp_MultiPatchGetNumCoords(ShpMultiPatch* multiPatch);
-OVRIX32_API int32_t Shp_MultiPatchGetPartOffset(ShpMultiPatch* multiPatch, int32_t partNumber);
-OVRIX32_API int32_t Shp_MultiPatchGetTypeInPart(ShpMultiPatch* multiPatch, int32_t partNumber);
-OVRIX32_API int32_t Shp_MultiPatchGetBoundingBox(ShpMultiPatch* multiPatch, Bbox* box);
-OVRIX32_API int32_t Shp_MultiPatchGetZCoordRange(ShpMultiPatch* multiPatch, double* min, double* max);
-OVRIX32_API int32_t Shp_MultiPatchGetMeasureRange(ShpMultiPatch* multiPatch, double* min, double* max);
-OVRIX32_API int32_t Shp_MultiPatchGetId(ShpMultiPatch* multiPatch);
-OVRIX32_API void Shp_MultiPatchSetId(ShpMultiPatch* multiPatch, int32_t id);
+OVRIX32_API ShpMultiPatch* OVRIX32_CALL Shp_MultiPatchCreate(int32_t firstPartType);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchDestroy(ShpMultiPatch* multiPatch);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchRead(ShpFile* shp, int32_t recordNumber, ShpMultiPatch* multiPatch);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchAppend(ShpFile* shp, ShpMultiPatch* multiPatch, int32_t noMeasures);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchNewPart(ShpMultiPatch* multiPatch, int32_t partType);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchSetFirstPartType(ShpMultiPatch* multiPatch, int32_t partType);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchAppendCoord(ShpMultiPatch* multiPatch, ShpCoordZ* coord);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetCoord(ShpMultiPatch* multiPatch, ShpCoordZ* coord, int32_t pointNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetNumParts(ShpMultiPatch* multiPatch);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetNumCoords(ShpMultiPatch* multiPatch);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetPartOffset(ShpMultiPatch* multiPatch, int32_t partNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetTypeInPart(ShpMultiPatch* multiPatch, int32_t partNumber);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetBoundingBox(ShpMultiPatch* multiPatch, Bbox* box);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetZCoordRange(ShpMultiPatch* multiPatch, double* min, double* max);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetMeasureRange(ShpMultiPatch* multiPatch, double* min, double* max);
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetId(ShpMultiPatch* multiPatch);
+OVRIX32_API void OVRIX32_CALL Shp_MultiPatchSetId(ShpMultiPatch* multiPatch, int32_t id);
 
 /* ------------------------------------------------------------------------
  * Attribute tables (.dbf)
@@ -606,16 +624,16 @@ OVRIX32_API void Shp_MultiPatchSetId(ShpMultiPatch* multiPatch, int32_t id);
  * file is open; a refused call leaves the table as it was. */
 
 /* New closed table, or NULL when memory runs out. */
-OVRIX32_API DbTable* Db_Create(void);
+OVRIX32_API DbTable* OVRIX32_CALL Db_Create(void);
 /* Closes the table as Db_Close does and frees it; NULL is ignored. */
-OVRIX32_API void Db_Destroy(DbTable* table);
+OVRIX32_API void OVRIX32_CALL Db_Destroy(DbTable* table);
 /* Opens an existing .dbf at record 1, read-write, or read only when the
  * file or its file system may not be written; 0 for a NULL table or path, a table being defined, a file that cannot
  * be opened or is refused (above), or when memory runs out. */
-OVRIX32_API int32_t Db_Open(DbTable* table, const char* path);
+OVRIX32_API int32_t OVRIX32_CALL Db_Open(DbTable* table, const char* path);
 /* Closes the file without writing anything; 1, or 0 for NULL. Records
  * appended without Db_AddRecEnd stay in the file but uncounted. */
-OVRIX32_API int32_t Db_Close(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_Close(DbTable* table);
 
 /* Defining a new table: Db_NewBeginDef creates (or empties) the file;
  * Db_NewAddField adds one field: name cut to 9 characters (case kept),
@@ -627,9 +645,9 @@ OVRIX32_API int32_t Db_Close(DbTable* table);
  * bytes. Db_NewEndDef completes the file and opens it as a table without
  * records; 0 outside a definition, when the file's last bytes cannot be
  * written or when it cannot be opened again (the table is then closed). */
-OVRIX32_API int32_t Db_NewBeginDef(DbTable* table, const char* path);
-OVRIX32_API int32_t Db_NewAddField(DbTable* table, const char* name, int32_t type, int32_t width, int32_t decimals);
-OVRIX32_API int32_t Db_NewEndDef(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_NewBeginDef(DbTable* table, const char* path);
+OVRIX32_API int32_t OVRIX32_CALL Db_NewAddField(DbTable* table, const char* name, int32_t type, int32_t width, int32_t decimals);
+OVRIX32_API int32_t OVRIX32_CALL Db_NewEndDef(DbTable* table);
 
 /* Appending records to an open table: Db_AddRecBegin, then per record any
  * Db_RecSetField calls and one Db_AddRec (fields not set stay blank), then
@@ -641,75 +659,75 @@ OVRIX32_API int32_t Db_NewEndDef(DbTable* table);
  * a date shorter than 8 characters and a memo field. Moving to a record or
  * Db_SetFieldValue during the append phase first ends it as Db_AddRecEnd
  * does. */
-OVRIX32_API int32_t Db_AddRecBegin(DbTable* table);
-OVRIX32_API int32_t Db_RecSetField(DbTable* table, int32_t field, const char* value);
-OVRIX32_API int32_t Db_AddRec(DbTable* table);
-OVRIX32_API int32_t Db_AddRecEnd(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_AddRecBegin(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_RecSetField(DbTable* table, int32_t field, const char* value);
+OVRIX32_API int32_t OVRIX32_CALL Db_AddRec(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_AddRecEnd(DbTable* table);
 /* Creates baseName.dbf with one numeric field "id" (width 8) and leaves it
  * open, without records, for appending one record per shape; 0 for a NULL
  * argument, an empty base name, one longer than 249 characters or a file
  * that cannot be created. */
-OVRIX32_API int32_t Shp_CreateShpFAT(const char* baseName, DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Shp_CreateShpFAT(const char* baseName, DbTable* table);
 
 /* Number of records, of fields, bytes of field data per record (without the
  * deletion flag), and the current record number. */
-OVRIX32_API int32_t Db_GetNumRecs(DbTable* table);
-OVRIX32_API int32_t Db_GetNumFields(DbTable* table);
-OVRIX32_API int32_t Db_GetRecLen(DbTable* table);
-OVRIX32_API int32_t Db_GetCurRecNum(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetNumRecs(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetNumFields(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetRecLen(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetCurRecNum(DbTable* table);
 /* Makes record n current. GotoRec positions the file at it; SetRecNum only
  * declares that the file stands at it (after reading a whole record it stands
  * at the next one, so a front-to-back scan needs no positioning); GetRec
  * loads it (nothing is read when it is loaded already). 0 for an invalid
  * record number. */
-OVRIX32_API int32_t Db_GotoRec(DbTable* table, int32_t recordNumber);
-OVRIX32_API int32_t Db_SetRecNum(DbTable* table, int32_t recordNumber);
-OVRIX32_API int32_t Db_GetRec(DbTable* table, int32_t recordNumber);
+OVRIX32_API int32_t OVRIX32_CALL Db_GotoRec(DbTable* table, int32_t recordNumber);
+OVRIX32_API int32_t OVRIX32_CALL Db_SetRecNum(DbTable* table, int32_t recordNumber);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetRec(DbTable* table, int32_t recordNumber);
 /* The value of a field of the current record without leading and trailing
  * blanks, copied into out (at most 255 characters and a NUL); returns its
  * length. 0 and out untouched for an invalid field, a table without records
  * or a blank value. GetFieldValue loads the whole record, ReadField reads
  * only the field's bytes. */
-OVRIX32_API int32_t Db_GetFieldValue(DbTable* table, int32_t field, char* out);
-OVRIX32_API int32_t Db_ReadField(DbTable* table, int32_t field, char* out);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldValue(DbTable* table, int32_t field, char* out);
+OVRIX32_API int32_t OVRIX32_CALL Db_ReadField(DbTable* table, int32_t field, char* out);
 /* As Db_GetFieldValue, but returns a pointer to the value inside the table,
  * valid until the next value call on it, or NULL; stores the length (0 for
  * NULL) when length is not NULL. */
-OVRIX32_API const char* Db_GetFieldValuePtr(DbTable* table, int32_t field, int32_t* length);
+OVRIX32_API const char* OVRIX32_CALL Db_GetFieldValuePtr(DbTable* table, int32_t field, int32_t* length);
 /* The raw bytes from..to-1 of the current record (byte 1 follows the
  * deletion flag, the record's last byte may be included), untrimmed and cut
  * at a NUL, copied into out (at most 255 characters and a NUL); returns the
  * length. 0 and out untouched for a range outside the record or a table
  * without records. */
-OVRIX32_API int32_t Db_ReadRecPart(DbTable* table, int32_t from, int32_t to, char* out);
+OVRIX32_API int32_t OVRIX32_CALL Db_ReadRecPart(DbTable* table, int32_t from, int32_t to, char* out);
 /* Writes a value into a field of the current record in the file at once;
  * 1 written, 0 for a read-only table, an invalid field, a table without
  * records, a NULL value, a date shorter than 8 characters or a failed write.
  * A memo field is overwritten with zero bytes. */
-OVRIX32_API int32_t Db_SetFieldValue(DbTable* table, int32_t field, const char* value);
+OVRIX32_API int32_t OVRIX32_CALL Db_SetFieldValue(DbTable* table, int32_t field, const char* value);
 /* 1 when the current record is marked deleted; 0 otherwise and for a table
  * without records. */
-OVRIX32_API int32_t Db_IsCurRecDeleted(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_IsCurRecDeleted(DbTable* table);
 /* Mark the current record deleted or live in the file (and in the loaded
  * record); 1, or 0 for a read-only table or a table without records. */
-OVRIX32_API int32_t Db_CurRecDelete(DbTable* table);
-OVRIX32_API int32_t Db_CurRecUnDelete(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_CurRecDelete(DbTable* table);
+OVRIX32_API int32_t OVRIX32_CALL Db_CurRecUnDelete(DbTable* table);
 /* Copies the field's name into out (at least 11 bytes); returns its length,
  * 0 for an invalid field. */
-OVRIX32_API int32_t Db_GetFieldName(DbTable* table, int32_t field, char* out);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldName(DbTable* table, int32_t field, char* out);
 /* The field's type code (DB_CHARACTER ... DB_MEMO; another letter gives its
  * character code), width and decimal count; 0 for an invalid field. */
-OVRIX32_API int32_t Db_GetFieldType(DbTable* table, int32_t field);
-OVRIX32_API int32_t Db_GetFieldWidth(DbTable* table, int32_t field);
-OVRIX32_API int32_t Db_GetFieldDecimals(DbTable* table, int32_t field);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldType(DbTable* table, int32_t field);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldWidth(DbTable* table, int32_t field);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldDecimals(DbTable* table, int32_t field);
 /* Upper-cases name in place and returns the number of the field stored
  * under exactly that name, or 0 (also for a NULL table or name). A name
  * stored with lower-case letters is never found. */
-OVRIX32_API int32_t Db_GetFieldId(DbTable* table, char* name);
+OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldId(DbTable* table, char* name);
 /* Renames a field in the file and the table: the first 10 characters of
  * name, upper-cased; 0 for a table being defined or read only, an invalid
  * field or a NULL name. */
-OVRIX32_API int32_t Db_RenameField(DbTable* table, int32_t field, const char* name);
+OVRIX32_API int32_t OVRIX32_CALL Db_RenameField(DbTable* table, int32_t field, const char* name);
 
 /* ------------------------------------------------------------------------
  * File-handle reservation
@@ -723,15 +741,15 @@ OVRIX32_API int32_t Db_RenameField(DbTable* table, int32_t field, const char* na
 
 /* Adds up to count placeholders (stopping at the first that cannot be
  * created) and returns how many were added; 0 for a count below 1. */
-OVRIX32_API int32_t Shp_ReserveFileHandles(int32_t count);
+OVRIX32_API int32_t OVRIX32_CALL Shp_ReserveFileHandles(int32_t count);
 /* How many more files could be opened now (found by opening placeholders
  * until that fails, then removing them again). Activates the reserve. */
-OVRIX32_API int32_t Shp_GetNumFreeFileHandles(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetNumFreeFileHandles(void);
 /* Closes and deletes every placeholder and deactivates the reserve; returns
  * how many were deleted. */
-OVRIX32_API int32_t Shp_FreeFileHandles(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_FreeFileHandles(void);
 /* Number of placeholders held. */
-OVRIX32_API int32_t Shp_GetNumReservedFileHandles(void);
+OVRIX32_API int32_t OVRIX32_CALL Shp_GetNumReservedFileHandles(void);
 
 /* ------------------------------------------------------------------------
  * Long file names
@@ -748,7 +766,7 @@ OVRIX32_API int32_t Shp_GetNumReservedFileHandles(void);
  * succeeded is not known. Otherwise: 0 out of resources, 2 velqlfn not found,
  * 5 velqlfn may not be executed, 11 velqlfn cannot be run, 24 command line
  * too long. */
-OVRIX32_API int32_t Velq_RenameFile(const char* first, const char* second);
+OVRIX32_API int32_t OVRIX32_CALL Velq_RenameFile(const char* first, const char* second);
 /* Starts velqlfn to translate name and looks for its answer for under half a
  * second: "<short>*<long>", the name's 8.3 form and its absolute canonical
  * path. An answer still shown from an earlier call (velqlfn withdraws each
@@ -756,7 +774,7 @@ OVRIX32_API int32_t Velq_RenameFile(const char* first, const char* second);
  * (each at most 509 characters and a NUL) and written to standard error as
  * "short: ..." and "long: ...". Returns 0 with both outputs empty when no
  * answer appeared, when it has no '*', or when the command line is too long. */
-OVRIX32_API int32_t Velq_TranslateFilename(const char* name, char* shortOut, char* longOut);
+OVRIX32_API int32_t OVRIX32_CALL Velq_TranslateFilename(const char* name, char* shortOut, char* longOut);
 
 #ifdef __cplusplus
 }

@@ -7,7 +7,8 @@
 set -euo pipefail
 build_pkgs=(cmake g++ make pkg-config)
 test_pkgs=(googletest libgtest-dev libbenchmark-dev binutils clang libclang-rt-14-dev strace
-           gdal-bin python3-pyshp gcc-multilib g++-multilib)
+           gdal-bin python3-pyshp gcc-multilib g++-multilib mingw-w64
+           wine64)
 case "${1:-build}" in
   build) want=("${build_pkgs[@]}") ;;
   test) want=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;

@@ -6,20 +6,20 @@
 using namespace ovrix;
 
 extern "C" {
-OVRIX32_API ShpMultiPatch* Shp_MultiPatchCreate(int32_t firstPartType) { return MultiPatch_Create(firstPartType); }
-OVRIX32_API int32_t Shp_MultiPatchDestroy(ShpMultiPatch* o) { return MultiRecord_Destroy(o); }
+OVRIX32_API ShpMultiPatch* OVRIX32_CALL Shp_MultiPatchCreate(int32_t firstPartType) { return MultiPatch_Create(firstPartType); }
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchDestroy(ShpMultiPatch* o) { return MultiRecord_Destroy(o); }
 OVRIX_MULTI_CORE(MultiPatch, ShpMultiPatch, ShpCoordZ, kMultiPatch)
 OVRIX_MULTI_PARTS(MultiPatch, ShpMultiPatch)
 OVRIX_MULTI_MEASURE_RANGE(MultiPatch, ShpMultiPatch)
 OVRIX_MULTI_Z_RANGE(MultiPatch, ShpMultiPatch)
-OVRIX32_API int32_t Shp_MultiPatchNewPart(ShpMultiPatch* o, int32_t partType) { return MultiPatch_NewPart(o, partType); }
-OVRIX32_API int32_t Shp_MultiPatchSetFirstPartType(ShpMultiPatch* o, int32_t partType) {
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchNewPart(ShpMultiPatch* o, int32_t partType) { return MultiPatch_NewPart(o, partType); }
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchSetFirstPartType(ShpMultiPatch* o, int32_t partType) {
   return MultiPatch_SetFirstPartType(o, partType);
 }
-OVRIX32_API int32_t Shp_MultiPatchGetTypeInPart(ShpMultiPatch* o, int32_t partNumber) {
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchGetTypeInPart(ShpMultiPatch* o, int32_t partNumber) {
   return MultiPatch_GetTypeInPart(o, partNumber);
 }
-OVRIX32_API int32_t Shp_MultiPatchAppend(ShpFile* shp, ShpMultiPatch* o, int32_t noMeasures) {
+OVRIX32_API int32_t OVRIX32_CALL Shp_MultiPatchAppend(ShpFile* shp, ShpMultiPatch* o, int32_t noMeasures) {
   return MultiPatch_Append(shp, o, noMeasures);
 }
 }

@@ -27,17 +27,17 @@ void Load(const ShpPointRecord* p, ShpCoordZ* c) { *c = {p->x, p->y, p->m, p->z}
 }  // namespace
 
 #define OVRIX_POINT_EXPORTS(V, OBJ, COORD, TYPE)                                                        \
-  OVRIX32_API OBJ* Shp_##V##Create(void) { return Point_Create(); }                                   \
-  OVRIX32_API int32_t Shp_##V##Destroy(OBJ* p) { return Point_Destroy(p); }                           \
-  OVRIX32_API int32_t Shp_##V##Read(ShpFile* shp, int32_t n, OBJ* p) { return Point_Read(shp, n, p, TYPE); } \
-  OVRIX32_API int32_t Shp_##V##Append(ShpFile* shp, OBJ* p) { return Point_Append(shp, p); }          \
-  OVRIX32_API int32_t Shp_##V##GetId(OBJ* p) { return p->id; }                                        \
-  OVRIX32_API void Shp_##V##SetId(OBJ* p, int32_t id) { p->id = id; }                                 \
-  OVRIX32_API int32_t Shp_##V##AppendCoord(OBJ* p, COORD* c) {                                        \
+  OVRIX32_API OBJ* OVRIX32_CALL Shp_##V##Create(void) { return Point_Create(); }                                   \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Destroy(OBJ* p) { return Point_Destroy(p); }                           \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Read(ShpFile* shp, int32_t n, OBJ* p) { return Point_Read(shp, n, p, TYPE); } \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Append(ShpFile* shp, OBJ* p) { return Point_Append(shp, p); }          \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetId(OBJ* p) { return p->id; }                                        \
+  OVRIX32_API void OVRIX32_CALL Shp_##V##SetId(OBJ* p, int32_t id) { p->id = id; }                                 \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##AppendCoord(OBJ* p, COORD* c) {                                        \
     Store(p, c);                                                                                        \
     return 1;                                                                                           \
   }                                                                                                     \
-  OVRIX32_API int32_t Shp_##V##GetCoord(OBJ* p, COORD* c) {                                           \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetCoord(OBJ* p, COORD* c) {                                           \
     Load(p, c);                                                                                         \
     return 1;                                                                                           \
   }
