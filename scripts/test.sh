@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Quick start, second command: installs what the tests need, then builds with -Werror and runs the
 # whole suite in a RelWithDebInfo, a Release and an ASan+UBSan build, the suite and the fuzz
-# replays in a 32-bit (i686) build, the Windows DLLs' checks (x86_64 under wine64), and each fuzz
-# target for OVRIX32_FUZZ_SECONDS (default 60) in a clang build. --fast: the first build only.
+# replays in a 32-bit (i686) build, the Windows DLLs' checks (and the suite for x86_64 under wine64),
+# and each fuzz target for OVRIX32_FUZZ_SECONDS (default 60) in a clang build. --fast: the first
+# build only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -23,8 +24,9 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 ctest_args=(-LE "fuzz-run|interop|install")
 run build/test-i686 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/linux-i686.cmake
 ctest_args=()
-# Windows DLLs, cross-built with mingw-w64: the export table of each; the x86_64 DLL also runs the C
-# example under wine64. wine32 needs the i386 architecture, which this machine does not have.
+# Windows DLLs, cross-built with mingw-w64: the export table of each; the x86_64 build also runs the
+# suite, the fuzz replays and the C example under wine64. wine32 needs the i386 architecture, which
+# this machine does not have.
 run build/test-win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/mingw-x86_64.cmake
 run build/test-win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/mingw-i686.cmake
 echo "note: the Windows i686 DLL is not run under wine (wine32 is not installed): export table only"

@@ -2,12 +2,13 @@
 // test framework needed).
 #pragma once
 
-#include <sys/stat.h>
-
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,24 @@ inline std::string FileDiff(const std::string& path, const Buf& want) {
   return "size " + to_string(got.size()) + " not " + to_string(want.size()) + " at " + to_string(i);
 }
 inline int64_t FileSize(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? int64_t{st.st_size} : -1;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  return ec ? -1 : int64_t(size);
+}
+// A new directory `base`-<number>; "" when none can be made.
+inline std::string MakeTempDir(const std::string& base) {
+  std::error_code ec;
+  for (unsigned n = std::random_device{}(), tries = 0; tries < 100; ++n, ++tries)
+    if (const std::string d = base + "-" + std::to_string(n); std::filesystem::create_directory(d, ec)) return d;
+  return "";
+}
+// Sets an environment variable; a null value removes it.
+inline void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value != nullptr ? value : "");
+#else
+  value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+#endif
 }
 inline bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
 

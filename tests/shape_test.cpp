@@ -2,9 +2,6 @@
 // bytes of records and headers, a pair continued in append mode giving the same bytes, reading
 // back, damaged records and impossible headers refused, and the limits of names, counts and the
 // 2 GiB that 32-bit offsets reach.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cmath>
@@ -61,7 +58,7 @@ class ShapeTest : public TempDirTest {
     TempDirTest::TearDown();
   }
   char* Base(const std::string& name) {
-    name_ = WritableName(name[0] == '/' ? name : Path(name));
+    name_ = WritableName(std::filesystem::path(name).is_absolute() ? name : Path(name));
     return name_.data();
   }
   // Fills obj with r. NewPart before every part: an empty part takes the type, nothing else.
@@ -233,7 +230,7 @@ TEST_F(ShapeTest, HandleHeadersNamesAndRefusals) {
   PutBE32(shx, 24, 54);
   std::string dir = Path(std::string(150, 'd')), base = dir + std::string(300 - dir.size(), 'n');
   base[dir.size()] = '/';
-  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir));
   WriteFile(base.substr(0, 251) + ".shp", shp), WriteFile(base.substr(0, 251) + ".shx", shx);
   ASSERT_EQ(Shp_Open(h_, Base(base), 0x103), 1);  // only the low byte of the mode counts
   ExpectState(2, 1, {1, 2, 3, 4}, {5, 6, 7, 8});
@@ -289,9 +286,9 @@ TEST_F(ShapeTest, AppendsStopAtTwoGibibytes) {
       const int64_t size = fullIndex ? 100 + 8 * int64_t{(INT_MAX - 100) / 8} : int64_t{1} << 31;
       PutBE32(head, 24, int32_t(size / 2));
       WriteFile(file, head);
-      const int fd = open(file.c_str(), O_WRONLY);
-      ASSERT_TRUE(ftruncate(fd, size) == 0 && (!fullIndex || pwrite(fd, entry, 8, size - 8) == 8));
-      close(fd);
+      std::filesystem::resize_file(file, size);  // sparse where the file system can
+      if (fullIndex) std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(size - 8)
+                         .write(reinterpret_cast<const char*>(entry), 8);
       ASSERT_EQ(Shp_Open(h_, Base("big"), 2), 1);
       const int32_t count = Shp_GetNumShapes(h_);
       void* obj = f.create(2);

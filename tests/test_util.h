@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "bytes.h"
+#include "platform/platform.h"
 
 namespace ovrix::test {
 
@@ -16,12 +17,15 @@ class TempDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const char* old = std::getenv("TMPDIR")) saved_ = old;
-    dir_ = std::filesystem::temp_directory_path().string() + "/ovrix32-test-XXXXXX";
-    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
-    setenv("TMPDIR", dir_.c_str(), 1);
+    dir_ = MakeTempDir(std::filesystem::temp_directory_path().string() + "/ovrix32-test");
+    ASSERT_NE(dir_, "");
+    SetEnv("TMPDIR", dir_.c_str());
+    // Placeholders go to the platform's temporary directory (C:\TEMP\ on Windows): it must exist.
+    std::error_code ec;
+    std::filesystem::create_directories(platform::TempDirectory(), ec);
   }
   void TearDown() override {
-    saved_ ? setenv("TMPDIR", saved_->c_str(), 1) : unsetenv("TMPDIR");
+    SetEnv("TMPDIR", saved_ ? saved_->c_str() : nullptr);
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }

@@ -3,8 +3,9 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${OVRIX32_MINGW_ARCH})
 set(triple ${OVRIX32_MINGW_ARCH}-w64-mingw32)
-set(CMAKE_C_COMPILER ${triple}-gcc)
-set(CMAKE_CXX_COMPILER ${triple}-g++)
+# The POSIX-thread variants: GoogleTest needs std::mutex (the library itself starts no thread).
+set(CMAKE_C_COMPILER ${triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 set(CMAKE_OBJDUMP ${triple}-objdump CACHE FILEPATH "objdump for the target")
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})

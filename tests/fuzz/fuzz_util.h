@@ -1,12 +1,11 @@
 // Helpers of the fuzz targets: hard checks, scratch files, readers of fuzz input and file bytes.
 #pragma once
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "../bytes.h"
 #include "families.h"
 #include "platform/mem.h"
+#include "platform/platform.h"
 
 using namespace ovrix::hardening;
 using ovrix::test::Buf, ovrix::test::ReadFile, ovrix::test::WriteFile;
@@ -16,8 +15,11 @@ using ovrix::test::Buf, ovrix::test::ReadFile, ovrix::test::WriteFile;
 
 // `name` in a scratch directory (in memory where possible; the library's temporary one too).
 inline std::string Scratch(const std::string& name) {
-  static std::string dir = access("/dev/shm", W_OK) ? "/tmp/ovrix-XXXXXX" : "/dev/shm/ovrix-XXXXXX";
-  static const bool made = mkdtemp(dir.data()) && !setenv("TMPDIR", dir.c_str(), 1) &&
+  namespace fs = std::filesystem;
+  static const std::string dir = ovrix::test::MakeTempDir(
+      (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()).string() + "/ovrix");
+  static const bool made = !dir.empty() && (ovrix::test::SetEnv("TMPDIR", dir.c_str()), true) &&
+                           (fs::create_directories(ovrix::platform::TempDirectory()), true) &&
                            !atexit([] { std::filesystem::remove_all(dir); });
   return CHECK(made), dir + "/" + name; }
 // Fields read from untrusted bytes: 0 past the end.

@@ -12,7 +12,7 @@ extern "C" const char* __asan_default_options() { return "max_allocation_size_mb
 int main(int, char** argv) {
   const std::filesystem::directory_iterator dir(argv[1]);
   std::vector<Buf> in;
-  for (const auto& p : std::set<std::filesystem::path>(begin(dir), end(dir))) in.push_back(ReadFile(p));
+  for (const auto& p : std::set<std::filesystem::path>(begin(dir), end(dir))) in.push_back(ReadFile(p.string()));
   std::mt19937 rng(20261206);
   auto pick = [&](size_t n) { return n == 0 ? 0 : rng() % n; };
   const uint32_t edge[] = {0, 1, 0x7fffffff, 0x80000000, 0xffffffff, 0x100, 0x01000000};
