@@ -4,12 +4,23 @@
 #   scripts/deps.sh build   compiler and CMake
 #   scripts/deps.sh test    everything the test suite needs as well
 #   scripts/deps.sh memcheck  the test suite's needs and valgrind
+#   scripts/deps.sh wine32    32-bit wine, where this machine can have it (1 when it cannot)
 set -euo pipefail
 build_pkgs=(cmake g++ make pkg-config)
 test_pkgs=(googletest libgtest-dev libbenchmark-dev binutils clang libclang-rt-14-dev strace
            gdal-bin python3-pyshp gcc-multilib g++-multilib mingw-w64
            wine64)
 case "${1:-build}" in
+  wine32)  # 32-bit wine for the Windows i686 tests: needs Debian's i386 architecture. Optional:
+           # where it cannot be installed, the architecture is taken away again and the result is 1.
+    dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed" && exit 0
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --add-architecture i386
+    if apt-get update -qq >/dev/null 2>&1 &&
+       apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null 2>&1; then exit 0; fi
+    dpkg --remove-architecture i386 2>/dev/null || true
+    apt-get update -qq >/dev/null 2>&1 || true
+    exit 1 ;;
   build) want=("${build_pkgs[@]}") ;;
   test) want=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
   memcheck) want=("${build_pkgs[@]}" "${test_pkgs[@]}" valgrind) ;;
