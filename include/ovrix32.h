@@ -83,7 +83,9 @@ extern "C" {
 #define PART_INVALID ((int32_t)(-2147483647 - 1))
 
 /* Reported as the measure of a point, and as both ends of the measure range,
- * when a record holds no measures. */
+ * when a record holds no measures. (Windows hosts: winsock.h, which
+ * windows.h includes unless WIN32_LEAN_AND_MEAN is defined, has a NO_DATA of
+ * its own.) */
 #define NO_DATA (-1e39)
 
 /* MultiPatch part types. Types 2 to 5 are rings, which the library closes

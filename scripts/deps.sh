@@ -9,7 +9,7 @@ set -euo pipefail
 build_pkgs=(cmake g++ make pkg-config)
 test_pkgs=(googletest libgtest-dev libbenchmark-dev binutils clang libclang-rt-14-dev strace
            gdal-bin python3-pyshp gcc-multilib g++-multilib mingw-w64
-           wine64)
+           wine64 xvfb xauth)
 case "${1:-build}" in
   wine32)  # 32-bit wine for the Windows i686 tests: needs Debian's i386 architecture. Optional:
            # where it cannot be installed, the architecture is taken away again and the result is 1.

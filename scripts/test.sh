@@ -7,13 +7,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
-target=all ctest_args=()
+target=all ctest_args=() ctest_wrap=()
 run() {
   local dir=$1; shift
   echo "=== $dir"
   cmake -S . -B "$dir" -DOVRIX32_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j"$(nproc)" --target "$target"
-  (cd "$dir" && ctest --output-on-failure -j"$(nproc)" --timeout 900 "${ctest_args[@]}")
+  (cd "$dir" && "${ctest_wrap[@]}" ctest --output-on-failure -j"$(nproc)" --timeout 900 "${ctest_args[@]}")
 }
 run build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 [ "${1:-}" = --fast ] && exit 0
@@ -27,6 +27,7 @@ ctest_args=()
 # Windows DLLs, cross-built with mingw-w64: the export table of each; the x86_64 build also runs the
 # suite, the fuzz replays and the C example under wine64, and so does the i686 build under wine32
 # where the machine can install it (Debian's i386 architecture).
+ctest_wrap=(xvfb-run -a)  # wine's windows (the helper's answer, message boxes) need an X server
 run build/test-win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/mingw-x86_64.cmake
 if scripts/deps.sh wine32; then
   run build/test-win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/mingw-i686.cmake
@@ -35,6 +36,7 @@ else
   echo "      check only; its suite does not run under wine."
   run build/test-win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/mingw-i686.cmake
 fi
+ctest_wrap=()
 export CC=clang CXX=clang++
 target=fuzz_all ctest_args=(-L fuzz-run)
 run build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRIX32_FUZZ=ON -DOVRIX32_FUZZ_SECONDS="${OVRIX32_FUZZ_SECONDS:-60}"
