@@ -29,11 +29,13 @@ ctest_args=()
 # where the machine can install it (Debian's i386 architecture).
 ctest_wrap=(xvfb-run -a)  # wine's windows (the helper's answer, message boxes) need an X server
 run build/test-win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/mingw-x86_64.cmake
-if scripts/deps.sh wine32; then
+# The i686 suite under wine32 is asked for with OVRIX32_WINE32=1: it has not yet run on a machine
+# that could install wine32.
+if [ "${OVRIX32_WINE32:-0}" = 1 ] && scripts/deps.sh wine32; then
   run build/test-win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/mingw-i686.cmake
 else
-  echo "NOTE: wine32 cannot be installed on this machine: the Windows i686 DLL gets its export-table"
-  echo "      check only; its suite does not run under wine."
+  echo "NOTE: no wine32 (OVRIX32_WINE32=1 installs it where the machine can have Debian's i386"
+  echo "      architecture): the Windows i686 DLL gets its export-table check only."
   run build/test-win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo --toolchain cmake/toolchains/mingw-i686.cmake
 fi
 ctest_wrap=()
