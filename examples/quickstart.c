@@ -73,7 +73,7 @@ static int points(const char* dir) {
   Shp_Close(shp);
 
   /* Read it back. */
-  if (!Shp_Open(shp, base, 3)) {
+  if (!Shp_Open(shp, base, SHP_OPEN_READ)) {
     fprintf(stderr, "cannot open %s.shp\n", base);
     return 1;
   }

@@ -10,6 +10,10 @@
  *    part start offsets are 0-based point indexes.
  *  - Handles and objects passed in must be live; unless a comment says that a
  *    NULL argument is refused, pointers are not tested.
+ *  - A record object knows the family and variant that created it: handed
+ *    to a function of another (a ShpLine to Shp_LineZRead, a point to a
+ *    polygon append), or NULL, it is refused with 0 and left as it was;
+ *    functions without a result then do nothing.
  *  - The library keeps four library-wide values (the error value, the
  *    file-handle reserve, the helper bridge's text buffer and the list of
  *    open files), so it must be used from one thread at a time.
@@ -74,6 +78,10 @@ extern "C" {
 #define SHP_POLYGONM     25
 #define SHP_MULTIPOINTM  28
 #define SHP_MULTIPATCH   31
+
+/* The modes of Shp_Open: append records to an existing pair, or read it. */
+#define SHP_OPEN_APPEND 2
+#define SHP_OPEN_READ   3
 
 /* First four bytes of every .shp and .shx file (big-endian). */
 #define FILE_CODE 9994
@@ -181,9 +189,10 @@ typedef struct DbTable DbTable;
 OVRIX32_API ShpFile* OVRIX32_CALL Shp_Create(void);
 /* Closes the handle as Shp_Close does and releases it; 0 for NULL. */
 OVRIX32_API int32_t OVRIX32_CALL Shp_Destroy(ShpFile* shp);
-/* Opens baseName.shp and baseName.shx: mode 3 to read records, mode 2 to
- * append records (only the low 8 bits of mode count). A base name longer
- * than 251 characters is cut to 251 in the caller's string. 0 for another
+/* Opens baseName.shp and baseName.shx: mode 3 (SHP_OPEN_READ) to read
+ * records, mode 2 (SHP_OPEN_APPEND) to append records (only the low 8 bits
+ * of mode count). A base name longer than 251 characters is cut to 251 in
+ * the caller's string. 0 for another
  * mode, a NULL argument, a missing file or a file without the file code;
  * the handle is then closed. A handle that is still open is closed first, as
  * Shp_Close does (so nothing appended to it is lost).
@@ -724,7 +733,9 @@ OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldWidth(DbTable* table, int32_t field)
 OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldDecimals(DbTable* table, int32_t field);
 /* Upper-cases name in place and returns the number of the field stored
  * under exactly that name, or 0 (also for a NULL table or name). A name
- * stored with lower-case letters is never found. */
+ * stored with lower-case letters is never found. Only characters that
+ * change are written, so a name already in upper case may be a string
+ * constant. */
 OVRIX32_API int32_t OVRIX32_CALL Db_GetFieldId(DbTable* table, char* name);
 /* Renames a field in the file and the table: the first 10 characters of
  * name, upper-cased; 0 for a table being defined or read only, an invalid

@@ -304,5 +304,31 @@ TEST_F(ShapeTest, AppendsStopAtTwoGibibytes) {
     }
   }
 }
+
+// An object handed to another family or variant is refused, whatever the call; so is a null one.
+TEST_F(ShapeTest, ObjectsOfAnotherKindAreRefused) {
+  ASSERT_EQ(Shp_New(h_, Base("k"), SHP_POLYGONZ), 1);
+  Bbox box;
+  double lo, hi;
+  Vertex v;
+  for (const Family& f : Families()) {
+    void* obj = f.create(2);
+    ASSERT_TRUE(obj && f.appendCoord(obj, Vertex{1, 2, 3, 4}) && f.destroy(nullptr) == 0);
+    for (const Family& g : Families()) {
+      if (&g == &f) continue;
+      g.setId(obj, 9);
+      EXPECT_EQ(g.read(h_, 1, obj) + g.append(h_, obj, 0) + g.appendCoord(obj, v) +
+                    g.getCoord(obj, 1, &v) + (g.kind == Kind::Point ? 0 : g.numCoords(obj)) +
+                    g.getId(obj) + g.destroy(obj) + (g.newPart ? g.newPart(obj, 3) : 0) +
+                    (g.numParts ? g.numParts(obj) + g.partOffset(obj, 1) : 0) +
+                    (g.getBox ? g.getBox(obj, &box) : 0) + (g.zRange ? g.zRange(obj, &lo, &hi) : 0) +
+                    (g.measureRange ? g.measureRange(obj, &lo, &hi) : 0) +
+                    (g.typeInPart ? g.typeInPart(obj, 1) : 0),
+                0) << f.name << " to " << g.name;
+    }
+    EXPECT_TRUE(f.getId(obj) == 0 && f.destroy(obj)) << f.name;
+  }
+  EXPECT_TRUE(Shp_Close(h_) && FileSize(Path("k.shp")) == 100);  // nothing was appended
+}
 }  // namespace
 }  // namespace ovrix

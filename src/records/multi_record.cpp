@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/mem.h"
+#include "records/object_kind.h"
 #include "shape/io.h"
 #include "shape/shpfile.h"
 
@@ -202,6 +203,7 @@ ShpMultiRecord* MultiRecord_Create(const MultiVariant& v) {
     MultiRecord_Destroy(obj);
     return nullptr;
   }
+  obj->kind = ObjectKind(v.shapeType);
   obj->id = 0;
   Empty(obj);
   obj->bbox = kEmptyBox;

@@ -54,6 +54,7 @@
 // The object behind ShpMultiPoint(M/Z), ShpLine(M/Z), ShpPolygon(M/Z) and
 // ShpMultiPatch: one zero-filled MEM_HEAP block that owns its arrays.
 struct ShpMultiRecord {
+  int32_t kind;                   // ObjectKind of the variant that made it (object_kind.h)
   int32_t id;                     // record number: set by Read and SetId, 0 after Create and Append
   int32_t numCoords;              // points held, over all parts
   int32_t numParts;               // parts; 1 after Create and Append

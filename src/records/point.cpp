@@ -1,5 +1,7 @@
 #include "records/point.h"
 
+#include "records/object_kind.h"
+
 
 #include "platform/mem.h"
 #include "shape/io.h"
@@ -19,8 +21,10 @@ int32_t PointRecordBytes(int32_t shapeType) {
 
 }  // namespace
 
-ShpPointRecord* Point_Create() {
-  return static_cast<ShpPointRecord*>(Mem_Alloc(sizeof(ShpPointRecord), MEM_HEAP));
+ShpPointRecord* Point_Create(int32_t shapeType) {
+  auto* point = static_cast<ShpPointRecord*>(Mem_Alloc(sizeof(ShpPointRecord), MEM_HEAP));
+  if (point != nullptr) point->kind = ObjectKind(shapeType);
+  return point;
 }
 
 int32_t Point_Destroy(ShpPointRecord* point) {

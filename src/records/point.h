@@ -9,6 +9,7 @@
 // The object behind ShpPoint, ShpPointM and ShpPointZ. In memory m comes
 // before z, as in ShpCoordZ; the file stores z before m.
 struct ShpPointRecord {
+  int32_t kind;  // ObjectKind of the variant that made it (object_kind.h)
   int32_t id;
   double x;
   double y;
@@ -18,7 +19,7 @@ struct ShpPointRecord {
 
 namespace ovrix {
 
-ShpPointRecord* Point_Create();
+ShpPointRecord* Point_Create(int32_t shapeType);
 int32_t Point_Destroy(ShpPointRecord* point);
 // Reads record n of a point file of type `ownType` into the object.
 int32_t Point_Read(ShpFile* shp, int32_t n, ShpPointRecord* point, int32_t ownType);

@@ -2,6 +2,7 @@
 // coordinate structure they take and give and in the file type their Read
 // accepts; everything else forwards to the one implementation in point.cpp.
 #include "ovrix32.h"
+#include "records/object_kind.h"
 #include "records/point.h"
 
 using namespace ovrix;
@@ -11,35 +12,40 @@ namespace {
 // (MultiVertex_From).
 void Store(ShpPointRecord* p, const ShpCoord* c) {
   const volatile ShpCoord& v = *c;
-  *p = {p->id, v.x, v.y, 0.0, 0.0};
+  *p = {p->kind, p->id, v.x, v.y, 0.0, 0.0};
 }
 void Store(ShpPointRecord* p, const ShpCoordM* c) {
   const volatile ShpCoordM& v = *c;
-  *p = {p->id, v.x, v.y, v.m, 0.0};
+  *p = {p->kind, p->id, v.x, v.y, v.m, 0.0};
 }
 void Store(ShpPointRecord* p, const ShpCoordZ* c) {
   const volatile ShpCoordZ& v = *c;
-  *p = {p->id, v.x, v.y, v.m, v.z};
+  *p = {p->kind, p->id, v.x, v.y, v.m, v.z};
 }
 void Load(const ShpPointRecord* p, ShpCoord* c) { *c = {p->x, p->y}; }
 void Load(const ShpPointRecord* p, ShpCoordM* c) { *c = {p->x, p->y, p->m}; }
 void Load(const ShpPointRecord* p, ShpCoordZ* c) { *c = {p->x, p->y, p->m, p->z}; }
 }  // namespace
 
-#define OVRIX_POINT_EXPORTS(V, OBJ, COORD, TYPE)                                                        \
-  OVRIX32_API OBJ* OVRIX32_CALL Shp_##V##Create(void) { return Point_Create(); }                                   \
-  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Destroy(OBJ* p) { return Point_Destroy(p); }                           \
-  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Read(ShpFile* shp, int32_t n, OBJ* p) { return Point_Read(shp, n, p, TYPE); } \
-  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Append(ShpFile* shp, OBJ* p) { return Point_Append(shp, p); }          \
-  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetId(OBJ* p) { return p->id; }                                        \
-  OVRIX32_API void OVRIX32_CALL Shp_##V##SetId(OBJ* p, int32_t id) { p->id = id; }                                 \
-  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##AppendCoord(OBJ* p, COORD* c) {                                        \
-    Store(p, c);                                                                                        \
-    return 1;                                                                                           \
-  }                                                                                                     \
-  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetCoord(OBJ* p, COORD* c) {                                           \
-    Load(p, c);                                                                                         \
-    return 1;                                                                                           \
+// Each function refuses (0, nothing done) an object that another variant made.
+#define OVRIX_POINT_EXPORTS(V, OBJ, COORD, TYPE)                                                     \
+  OVRIX32_API OBJ* OVRIX32_CALL Shp_##V##Create(void) { return Point_Create(TYPE); }                  \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Destroy(OBJ* p) { return IsKind(p, TYPE) && Point_Destroy(p); } \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Read(ShpFile* shp, int32_t n, OBJ* p) {                    \
+    return IsKind(p, TYPE) ? Point_Read(shp, n, p, TYPE) : 0;                                        \
+  }                                                                                                  \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Append(ShpFile* shp, OBJ* p) {                             \
+    return IsKind(p, TYPE) ? Point_Append(shp, p) : 0;                                               \
+  }                                                                                                  \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetId(OBJ* p) { return IsKind(p, TYPE) ? p->id : 0; }     \
+  OVRIX32_API void OVRIX32_CALL Shp_##V##SetId(OBJ* p, int32_t id) {                                   \
+    if (IsKind(p, TYPE)) p->id = id;                                                                 \
+  }                                                                                                  \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##AppendCoord(OBJ* p, COORD* c) {                            \
+    return IsKind(p, TYPE) ? (Store(p, c), 1) : 0;                                                   \
+  }                                                                                                  \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetCoord(OBJ* p, COORD* c) {                               \
+    return IsKind(p, TYPE) ? (Load(p, c), 1) : 0;                                                    \
   }
 
 extern "C" {

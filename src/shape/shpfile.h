@@ -29,7 +29,12 @@ struct ShpFile {
 
 namespace ovrix {
 
-enum OpenMode : uint8_t { MODE_CLOSED = 0, MODE_NEW = 1, MODE_APPEND = 2, MODE_READ = 3 };
+enum OpenMode : uint8_t {
+  MODE_CLOSED = 0,
+  MODE_NEW = 1,
+  MODE_APPEND = SHP_OPEN_APPEND,
+  MODE_READ = SHP_OPEN_READ,
+};
 
 constexpr int32_t kFileCode = 9994;
 constexpr int32_t kHeaderBytes = 100;

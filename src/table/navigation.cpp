@@ -222,7 +222,10 @@ int32_t DbTable_FieldType(const DbTable* t, int32_t i) {
 
 int32_t DbTable_FieldId(const DbTable* t, char* name) {
   if (t == nullptr || name == nullptr) return 0;
-  for (char* c = name; *c != '\0'; ++c) *c = UpperAscii(*c);
+  // The caller's string is upper-cased in place, and only where that changes
+  // a character: a name already in upper case may be a string constant.
+  for (char* c = name; *c != '\0'; ++c)
+    if (const char up = UpperAscii(*c); up != *c) *c = up;
   for (int32_t i = 1; DbTable_ValidField(t, i); ++i)
     if (std::strcmp(t->fieldDefs[i].fieldName, name) == 0) return i;
   return 0;
