@@ -21,6 +21,19 @@ static const struct {
     {"Valletta", 14.514, 35.899, 56.0, 0.006},
 };
 
+/* The name of a field type code. */
+static const char* FieldTypeName(int32_t type) {
+  switch (type) {
+    case DB_CHARACTER: return "character";
+    case DB_NUMERIC: return "numeric";
+    case DB_LOGICAL: return "logical";
+    case DB_DATE: return "date";
+    case DB_FLOAT: return "float";
+    case DB_MEMO: return "memo";
+    default: return "other";
+  }
+}
+
 /* The parcels' table: two fields of every type that can be defined. */
 static const struct {
   const char* name;
@@ -183,7 +196,7 @@ static int read_parcels(const char* base) {
   char name[16];
   for (int f = 1; f <= Db_GetNumFields(table); ++f) {
     Db_GetFieldName(table, f, name);
-    printf("  field %d: %-8s type %d width %d decimals %d\n", f, name, (int)Db_GetFieldType(table, f),
+    printf("  field %d: %-8s %-9s width %d decimals %d\n", f, name, FieldTypeName(Db_GetFieldType(table, f)),
            (int)Db_GetFieldWidth(table, f), (int)Db_GetFieldDecimals(table, f));
   }
   for (int p = 1; p <= Shp_GetNumShapes(shp); ++p) {

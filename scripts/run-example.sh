@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh build
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DOVRIX32_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release -j"$(nproc)"
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+# The files stay in build/example/ for a look with other tools (ogrinfo build/example/cities.shp).
+out=build/example
+mkdir -p "$out"
 build/release/examples/quickstart "$out"
+echo "the example's files are in $out/"
