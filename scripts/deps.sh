@@ -6,7 +6,7 @@
 #   scripts/deps.sh memcheck  the test suite's needs and valgrind
 #   scripts/deps.sh wine32    32-bit wine, where this machine can have it (1 when it cannot)
 set -euo pipefail
-build_pkgs=(cmake g++ make pkg-config)
+build_pkgs=(cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev)
 test_pkgs=(googletest libgtest-dev libbenchmark-dev binutils clang libclang-rt-14-dev strace
            gdal-bin python3-pyshp gcc-multilib g++-multilib mingw-w64
            wine64 xvfb xauth)
