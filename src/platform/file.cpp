@@ -193,12 +193,6 @@ int64_t File_Size(File* f) {
   return Pending(f) ? std::max(size, f->dirtyHi) : size;
 }
 
-int File_Remove(const char* name) {
-  if (Fails()) return -1;
-  ++g_systemCalls;
-  return OsRemove(name);
-}
-
 std::size_t File_ReadSlow(File* f, void* dst, std::size_t n) {
   // An injected failure delivers half of what was asked.
   const int64_t want = Fails() ? static_cast<int64_t>(n / 2) : static_cast<int64_t>(n);

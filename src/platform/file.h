@@ -81,8 +81,6 @@ bool File_SeekSlow(File* f, int64_t offset);
 inline int64_t File_Tell(const File* f) { return f->pos; }
 // The file's size in bytes, pending bytes included; -1 on failure.
 int64_t File_Size(File* f);
-// 0 when the file was removed.
-int File_Remove(const char* name);
 
 // Slow paths of the inline transfers below.
 std::size_t File_ReadSlow(File* f, void* dst, std::size_t n);
@@ -126,6 +124,25 @@ inline bool File_Seek(File* f, int64_t offset) {
   if (detail::g_injecting || offset < 0) return File_SeekSlow(f, offset);
   f->pos = offset;
   return true;
+}
+
+// The next n bytes to decode, the position moved past them: in the window
+// when it holds them, else read into `local` (room for n bytes). Null when
+// the file does not deliver all n.
+inline const char* File_ReadView(File* f, std::size_t n, char* local) {
+  if (const char* at = File_ReadInPlace(f, n)) return at;
+  return File_ReadSlow(f, local, n) == n ? local : nullptr;
+}
+
+// Room for the next n bytes to write: in the window when it has room, else
+// `local`. Once the caller has stored them, File_WriteRoomDone sends a local
+// copy on; true when all n were taken.
+inline char* File_WriteRoom(File* f, std::size_t n, char* local) {
+  char* at = File_WriteInPlace(f, n);
+  return at != nullptr ? at : local;
+}
+inline bool File_WriteRoomDone(File* f, const char* room, const char* local, std::size_t n) {
+  return room != local || File_WriteSlow(f, local, n);
 }
 
 // Reads up to n bytes at the position and moves it past them; returns the

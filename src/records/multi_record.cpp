@@ -13,7 +13,6 @@ namespace {
 static_assert(sizeof(CoordPair) == 2 * sizeof(double), "a pair is stored as the file stores a point");
 
 constexpr int32_t kInitialParts = 16;
-constexpr int64_t kRecordHeaderBytes = 8;
 
 // Byte counts of a record's content, in 64 bits so that hostile counts
 // cannot overflow them.

@@ -11,8 +11,6 @@
 namespace ovrix {
 namespace {
 
-constexpr int32_t kRecordHeaderBytes = 8;
-
 // The fixed record size of a point type; 0 for any other type.
 int32_t PointRecordBytes(int32_t shapeType) {
   const ShapeType* type = ShapeType_Find(shapeType);
@@ -44,20 +42,14 @@ int32_t Point_Read(ShpFile* shp, int32_t n, ShpPointRecord* point, int32_t ownTy
   // which decides which values follow. Both parts are decoded in the file's
   // window when it holds them, else from a copy.
   char local[44];
-  const char* head = platform::File_ReadInPlace(s, 12);
-  if (head == nullptr) {
-    if (platform::File_ReadSlow(s, local, 12) != 12) return 0;
-    head = local;
-  }
+  const char* head = platform::File_ReadView(s, 12, local);
+  if (head == nullptr) return 0;
   const int32_t recordType = Io_GetLE32(head + 8);
   const int32_t recordBytes = PointRecordBytes(recordType);
   if (recordBytes == 0) return 0;
   const std::size_t valueBytes = static_cast<std::size_t>(recordBytes - 12);
-  const char* values = platform::File_ReadInPlace(s, valueBytes);
-  if (values == nullptr) {
-    if (platform::File_ReadSlow(s, local + 12, valueBytes) != valueBytes) return 0;
-    values = local + 12;
-  }
+  const char* values = platform::File_ReadView(s, valueBytes, local + 12);
+  if (values == nullptr) return 0;
   // Straight from the bytes into the object (a copy through an array would
   // stall on its stores).
   point->x = Io_GetLEDouble(values);
@@ -82,8 +74,7 @@ int32_t Point_Append(ShpFile* shp, ShpPointRecord* point) {
   // window when it has room: number and length (big-endian), the type, then
   // x, y and z or m, and m.
   char local[44];
-  char* at = platform::File_WriteInPlace(shp->shpStream, static_cast<std::size_t>(recordBytes));
-  char* rec = at != nullptr ? at : local;
+  char* rec = platform::File_WriteRoom(shp->shpStream, static_cast<std::size_t>(recordBytes), local);
   Io_PutBE32(rec, n);
   Io_PutBE32(rec + 4, contentBytes / 2);
   Io_PutLE32(rec + 8, shp->shapeType);
@@ -91,7 +82,7 @@ int32_t Point_Append(ShpFile* shp, ShpPointRecord* point) {
   Io_PutLEDouble(rec + 20, point->y);
   if (recordBytes > 28) Io_PutLEDouble(rec + 28, shp->shapeType == SHP_POINTZ ? point->z : point->m);
   if (recordBytes > 36) Io_PutLEDouble(rec + 36, point->m);
-  if (at == nullptr) platform::File_WriteSlow(shp->shpStream, local, static_cast<std::size_t>(recordBytes));
+  platform::File_WriteRoomDone(shp->shpStream, rec, local, static_cast<std::size_t>(recordBytes));
   if (n == 1) {
     Bbox_Set(&shp->bbox, point->x, point->y, point->x, point->y);
     Bbox_Set(&shp->mzBox, point->m, point->z, point->m, point->z);

@@ -213,11 +213,8 @@ int32_t ShpIndex_ReadEntry(ShpFile* shp, int32_t n, int32_t* out) {
   int64_t pos = kHeaderBytes + 8 * (static_cast<int64_t>(n) - 1);
   if (pos < kHeaderBytes || pos > 0x7fffffff || !File_Seek(shp->shxStream, pos)) return 0;
   char local[8];
-  const char* at = File_ReadInPlace(shp->shxStream, 8);
-  if (at == nullptr) {
-    if (File_ReadSlow(shp->shxStream, local, 8) != 8) return 0;
-    at = local;
-  }
+  const char* at = File_ReadView(shp->shxStream, 8, local);
+  if (at == nullptr) return 0;
   const int32_t entry[2] = {Io_GetBE32(at), Io_GetBE32(at + 4)};
   // Offsets and lengths are stored in 16-bit words; in bytes they must stay
   // within the 32-bit range to be meaningful.
@@ -231,11 +228,10 @@ int32_t ShpIndex_WriteEntry(ShpFile* shp, int32_t n, const int32_t* entry) {
   const int64_t pos = kHeaderBytes + 8 * (static_cast<int64_t>(n) - 1);
   if (!File_Seek(shp->shxStream, pos)) return 0;
   char local[8];
-  char* at = File_WriteInPlace(shp->shxStream, 8);
-  char* out = at != nullptr ? at : local;
+  char* out = File_WriteRoom(shp->shxStream, 8, local);
   Io_PutBE32(out, entry[0] / 2);
   Io_PutBE32(out + 4, entry[1] / 2);
-  return at != nullptr || File_WriteSlow(shp->shxStream, local, 8) ? 1 : 0;
+  return File_WriteRoomDone(shp->shxStream, out, local, 8) ? 1 : 0;
 }
 
 }  // namespace ovrix

@@ -39,6 +39,7 @@ enum OpenMode : uint8_t {
 constexpr int32_t kFileCode = 9994;
 constexpr int32_t kHeaderBytes = 100;
 constexpr int32_t kHeaderWords = 50;
+constexpr int32_t kRecordHeaderBytes = 8;  // record number and content length
 constexpr int kMaxBaseName = 251;
 constexpr double kEmptyMin = 9.9e300;
 constexpr double kEmptyMax = -9.9e300;

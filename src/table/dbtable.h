@@ -138,9 +138,8 @@ char* DbValue_Extract(DbTable* t, int32_t first, int32_t end);
 // blanks on both sides, into valueBuffer (and out, as DbTable_FieldValue
 // says); null when nothing is left.
 char* DbValue_Trimmed(DbTable* t, const char* bytes, int32_t n, int32_t* length, char* out = nullptr);
-// Copies at most kDbOutMax characters of `value` (of `length` characters,
-// or up to its NUL when -1) and a NUL to `out`; returns the number of
-// characters. A null value leaves out untouched and gives 0.
-int32_t DbValue_CopyOut(const char* value, char* out, int32_t length = -1);
+// Copies at most kDbOutMax characters of `value` and a NUL to `out`; returns
+// the number of characters. A null value leaves out untouched and gives 0.
+int32_t DbValue_CopyOut(const char* value, char* out);
 
 }  // namespace ovrix

@@ -189,7 +189,6 @@ int32_t DbTable_IsCurRecDeleted(DbTable* t) {
     DbFile_SeekRecord(t, t->curRec);
     DbFile_Read(t, &flag, 1);
     DbFile_Seek(t, pos);
-    DbFile_Flush(t);
   }
   return flag == kDbDeleted ? 1 : 0;
 }
@@ -309,9 +308,9 @@ char* DbValue_Trimmed(DbTable* t, const char* bytes, int32_t n, int32_t* length,
   return t->valueBuffer;
 }
 
-int32_t DbValue_CopyOut(const char* value, char* out, int32_t length) {
+int32_t DbValue_CopyOut(const char* value, char* out) {
   if (value == nullptr) return 0;
-  const std::size_t n = length >= 0 ? static_cast<std::size_t>(std::min(length, kDbOutMax)) : strnlen(value, kDbOutMax);
+  const std::size_t n = strnlen(value, kDbOutMax);
   CopyBytes(out, value, n);
   out[n] = '\0';
   return static_cast<int32_t>(n);
