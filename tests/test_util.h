@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "bytes.h"
 #include "platform/platform.h"
@@ -35,5 +38,19 @@ class TempDirTest : public ::testing::Test {
  private:
   std::optional<std::string> saved_;
 };
+
+#ifdef OVRIX_TOOL
+#include <sys/wait.h>
+// Runs the command-line tool with `args` (shell words): its exit status and standard output.
+inline std::pair<int, std::string> Ovrix(const std::string& args) {
+  std::string out, cmd = std::string(OVRIX_TOOL) + " " + args + " 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (p == nullptr) return {-1, ""};
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  const int status = pclose(p);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+#endif
 
 }  // namespace ovrix::test

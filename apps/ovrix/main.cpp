@@ -1,174 +1,26 @@
-// ovrix: look at shapefiles and their tables from the command line, through the library's own
-// interface.
-//   ovrix info [--json] FILE...   per pair: shape type, record count, box, Z and M ranges, file
-//                                 sizes; per table: fields, record and deleted counts, the
-//                                 code-page byte; the side files found beside them
-// FILE is a base name or any of its files (x.shp, x.shx, x.dbf name the same base x).
-#include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <string>
-#include <vector>
-
-#include "ovrix32.h"
-
-namespace {
-
-namespace fs = std::filesystem;
-using nlohmann::ordered_json;
-
-// The base name of a file argument: a known extension (any case) is taken off.
-std::string BaseOf(const std::string& file) {
-  const fs::path p(file);
-  std::string ext = p.extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".shp" || ext == ".shx" || ext == ".dbf" ? (p.parent_path() / p.stem()).string() : file;
-}
-
-// The file of `base` with extension `ext` in either case, or "" when there is none.
-std::string Beside(const std::string& base, const std::string& ext) {
-  std::string upper = ext;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (const std::string& e : {ext, upper})
-    if (std::error_code ec; fs::is_regular_file(base + e, ec)) return base + e;
-  return "";
-}
-
-int64_t SizeOf(const std::string& path) {
-  std::error_code ec;
-  const auto size = fs::file_size(path, ec);
-  return ec ? -1 : static_cast<int64_t>(size);
-}
-
-ordered_json Box(const Bbox& b) { return {b.xmin, b.ymin, b.xmax, b.ymax}; }
-
-// The pair's header values through the library; null when the pair does not open.
-ordered_json PairInfo(const std::string& base) {
-  ShpFile* shp = Shp_Create();
-  std::vector<char> name(base.begin(), base.end());
-  name.push_back('\0');
-  ordered_json info;
-  if (shp != nullptr && Shp_Open(shp, name.data(), SHP_OPEN_READ) == 1) {
-    char type[32];
-    Shp_GetTypeAsString(shp, type);
-    Bbox box;
-    Shp_GetBoundingBox(shp, &box);
-    double zmin, zmax, mmin, mmax;
-    Shp_GetZCoordRange(shp, &zmin, &zmax);
-    Shp_GetMeasureRange(shp, &mmin, &mmax);
-    info = {{"type", type},       {"type_code", Shp_GetType(shp)}, {"records", Shp_GetNumShapes(shp)},
-            {"box", Box(box)},    {"z_range", {zmin, zmax}},       {"m_range", {mmin, mmax}},
-            {"shp_bytes", SizeOf(Beside(base, ".shp"))}, {"shx_bytes", SizeOf(Beside(base, ".shx"))}};
-  }
-  Shp_Destroy(shp);
-  return info;
-}
-
-const char* TypeName(int32_t type) {
-  switch (type) {
-    case DB_CHARACTER: return "character";
-    case DB_NUMERIC: return "numeric";
-    case DB_LOGICAL: return "logical";
-    case DB_DATE: return "date";
-    case DB_FLOAT: return "float";
-    case DB_MEMO: return "memo";
-    default: return "other";
-  }
-}
-
-// The table's fields and counts through the library, and its code-page byte (29) from the file.
-ordered_json TableInfo(const std::string& path) {
-  DbTable* t = Db_Create();
-  ordered_json info;
-  if (t != nullptr && Db_Open(t, path.c_str()) == 1) {
-    ordered_json fields = ordered_json::array();
-    char name[16];
-    for (int32_t f = 1; f <= Db_GetNumFields(t); ++f) {
-      Db_GetFieldName(t, f, name);
-      fields.push_back({{"name", name}, {"type", TypeName(Db_GetFieldType(t, f))},
-                        {"width", Db_GetFieldWidth(t, f)}, {"decimals", Db_GetFieldDecimals(t, f)}});
-    }
-    int32_t deleted = 0;
-    for (int32_t r = 1; r <= Db_GetNumRecs(t); ++r) deleted += Db_GotoRec(t, r) && Db_IsCurRecDeleted(t);
-    char codePage = 0;
-    std::ifstream(path, std::ios::binary).seekg(29).read(&codePage, 1);
-    info = {{"fields", fields}, {"records", Db_GetNumRecs(t)}, {"deleted", deleted},
-            {"record_bytes", Db_GetRecLen(t)}, {"code_page_byte", static_cast<unsigned char>(codePage)},
-            {"dbf_bytes", SizeOf(path)}};
-  }
-  Db_Destroy(t);
-  return info;
-}
-
-ordered_json Info(const std::string& file) {
-  const std::string base = BaseOf(file);
-  ordered_json out = {{"base", base}};
-  if (!Beside(base, ".shp").empty()) out["shapes"] = PairInfo(base);
-  if (const std::string dbf = Beside(base, ".dbf"); !dbf.empty()) out["table"] = TableInfo(dbf);
-  ordered_json side = ordered_json::array();
-  for (const char* ext : {".prj", ".cpg", ".sbn", ".sbx", ".qix", ".shp.xml"})
-    if (!Beside(base, ext).empty()) side.push_back(ext);
-  out["side_files"] = side;
-  return out;
-}
-
-void PrintText(const ordered_json& i) {
-  std::cout << i["base"].get<std::string>() << "\n";
-  if (i.contains("shapes")) {
-    const ordered_json& s = i["shapes"];
-    if (s.is_null()) {
-      std::cout << "  shapes: the pair does not open\n";
-    } else {
-      std::cout << "  shapes: " << s["type"].get<std::string>() << ", " << s["records"] << " records, "
-                << s["shp_bytes"] << " + " << s["shx_bytes"] << " bytes\n"
-                << "    box " << s["box"].dump() << ", z " << s["z_range"].dump() << ", m "
-                << s["m_range"].dump() << "\n";
-    }
-  }
-  if (i.contains("table")) {
-    const ordered_json& t = i["table"];
-    if (t.is_null()) {
-      std::cout << "  table: does not open\n";
-    } else {
-      std::cout << "  table: " << t["records"] << " records (" << t["deleted"] << " deleted) of "
-                << t["record_bytes"] << " bytes, code-page byte " << t["code_page_byte"] << "\n";
-      for (const ordered_json& f : t["fields"])
-        std::cout << "    " << f["name"].get<std::string>() << " " << f["type"].get<std::string>() << " "
-                  << f["width"] << "." << f["decimals"] << "\n";
-    }
-  }
-  if (!i["side_files"].empty()) std::cout << "  beside it: " << i["side_files"].dump() << "\n";
-}
-
-}  // namespace
+// ovrix: look at, check and repair shapefiles and their dBASE tables from the command line.
+//   ovrix info [--json] FILE...       what each pair and table holds
+//   ovrix dump FILE [--records A-B] [--format text|json|geojson|csv]
+//                                      geometry and attributes, record by record
+//   ovrix check [--json] FILE...      every consistency rule of the pair and the table
+//   ovrix repair [--force] FILE       a new .shx from the .shp's records
+// FILE is a base name or any of its files (x.shp, x.shx, x.dbf name the same base x). Exit
+// status: 0 done or clean, 1 findings (or a refused repair), 2 unreadable input or bad usage.
+#include "common.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"ovrix: look at shapefiles (.shp/.shx) and their dBASE tables (.dbf)"};
+  CLI::App app{"ovrix: look at, check and repair shapefiles (.shp/.shx) and their dBASE tables"};
   app.require_subcommand(1);
-  std::vector<std::string> files;
-  bool json = false;
-  CLI::App* info = app.add_subcommand("info", "shape type, counts, box, ranges, fields and side files");
-  info->add_option("FILE", files, "base names or files of the pairs and tables")->required();
-  info->add_flag("--json", json, "one JSON document: an array with an object per file");
-  CLI11_PARSE(app, argc, argv);
-  int status = 0;
-  ordered_json all = ordered_json::array();
-  for (const std::string& f : files) {
-    ordered_json i = Info(f);
-    const bool found = i.contains("shapes") || i.contains("table");
-    if (!found) std::cerr << "ovrix: " << f << ": no .shp or .dbf\n";
-    if (!found || (i.contains("shapes") && i["shapes"].is_null()) ||
-        (i.contains("table") && i["table"].is_null()))
-      status = 2;
-    if (json)
-      all.push_back(i);
-    else if (found)
-      PrintText(i);
+  int status = ovrix::kClean;
+  ovrix::AddInfo(app, status);
+  ovrix::AddDump(app, status);
+  ovrix::AddCheck(app, status);
+  ovrix::AddRepair(app, status);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : ovrix::kUnreadable;
   }
-  if (json) std::cout << all.dump(2) << "\n";
   return status;
 }

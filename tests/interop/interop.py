@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""interop.py TOOL WORK SAMPLES. A reader brings a pair to {type, hdr, recs: [None | [(part, part
+"""interop.py TOOL WORK SAMPLES OVRIX. A reader brings a pair to {type, hdr, recs: [None | [(part, part
 type, x, y, z, m)]], boxes} (None what the type lacks, "no data"), a table to {fields, live}."""
 import ast, bisect, csv, os, random, shapefile, shutil, subprocess, sys
-TOOL, WORK, SAMPLES = sys.argv[1:4]
+TOOL, WORK, SAMPLES, OVRIX = sys.argv[1:5]
 Z, M, EMPTY = {11, 13, 15, 18, 31}, {11, 13, 15, 18, 31, 21, 23, 25, 28}, (9.9e300, -9.9e300)
 KIND = {1: 0, 11: 0, 21: 0, 8: 1, 18: 1, 28: 1, 3: 2, 13: 2, 23: 2, 5: 3, 15: 3, 25: 3, 31: 4}
 RING = lambda t, pt: KIND[t] == 3 or pt in (2, 3, 4, 5)
@@ -58,6 +58,7 @@ def pyshp(base):
 
 def agree(base, want=None):  # ours and pyshp read the pair as `want` (pyshp's if None), and
     run("ogrinfo", "-ro", "-al", "-q", base + ".shp")  # OGR without complaint (see run)
+    run(OVRIX, "check", "--quiet", base + ".shp")  # and `ovrix check` finds nothing
     py = pyshp(base)
     return same(want or py, dict(ours=ours(base), pyshp=py), base)["ours"]
 
@@ -81,6 +82,7 @@ def edits(rows, dead=()):  # our tool's lines that append `rows`, then delete ro
 
 def table_agree(path, want=None, edit=""):  # the table after our `edit` read by all as `want`
     d = ast.literal_eval(run(TOOL, "dbf", path, stdin=edit).decode())
+    run(OVRIX, "check", "--quiet", path)
     mine = tab(d["fields"], [[v.decode("latin1") for v in r] for x, r in d["rows"] if not x])
     with shapefile.Reader(dbf=open(path, "rb"), encoding="latin1") as r:
         py = tab([list(f) for f in r.fields[1:]], r.iterRecords())
