@@ -12,12 +12,18 @@ test_pkgs=(googletest libgtest-dev libbenchmark-dev binutils clang libclang-rt-1
            wine64 xvfb xauth)
 case "${1:-build}" in
   wine32)  # 32-bit wine for the Windows i686 tests: needs Debian's i386 architecture. Optional:
-           # where it cannot be installed, the architecture is taken away again and the result is 1.
+           # where it cannot be installed, the architecture is taken away again, apt's reason is
+           # printed and the result is 1.
     dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed" && exit 0
     export DEBIAN_FRONTEND=noninteractive
+    log=$(mktemp)
     dpkg --add-architecture i386
-    if apt-get update -qq >/dev/null 2>&1 &&
-       apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null 2>&1; then exit 0; fi
+    if apt-get update -qq >"$log" 2>&1 &&
+       apt-get install -y -qq --no-install-recommends wine32:i386 >>"$log" 2>&1; then
+      rm -f "$log"; exit 0
+    fi
+    grep -E '^(E|W):' "$log" | head -3 >&2 || true
+    rm -f "$log"
     dpkg --remove-architecture i386 2>/dev/null || true
     apt-get update -qq >/dev/null 2>&1 || true
     exit 1 ;;
