@@ -13,7 +13,9 @@
  *  - A record object knows the family and variant that created it: handed
  *    to a function of another (a ShpLine to Shp_LineZRead, a point to a
  *    polygon append), or NULL, it is refused with 0 and left as it was;
- *    functions without a result then do nothing.
+ *    functions without a result then do nothing. The three point variants
+ *    share one layout: every point function takes a point object of any
+ *    of them.
  *  - The library keeps four library-wide values (the error value, the
  *    file-handle reserve, the helper bridge's text buffer and the list of
  *    open files), so it must be used from one thread at a time.

@@ -108,15 +108,19 @@ TEST_F(Table, DefinitionsWriteExactImages) {
 
 TEST_F(Table, RefusedFilesAndCalls) {  // leave a closed handle closed, an open table open
   const Buf good = Dbf({{"NAME", 'C', 8}, {"POP", 'N', 6}}, " Lisbon     550");  // no stream kept
-  struct Case { size_t at; Buf put; long size; int32_t opens; } cases[] = {
-      {0, {}, 0, 0}, {0, {}, 20, 0}, {0, {}, 80, 0},  // empty, cut in the header, in a descriptor
-      {0, {0x30}, -1, 0}, {0, {0xF5}, -1, 0}, {0, {0x8B}, -1, 1}, {0, {0x04}, -1, 1},  // version
-      {8, {32, 0}, -1, 0}, {8, {33, 0}, -1, 1}, {8, {33, 0, 0, 0}, -1, 0},  // no fields, record
-      {8, {33, 0, 1, 0}, -1, 1}, {8, {0x20, 0x80}, -1, 0},  // size 0, 1; 1023 fields, not there
-      {8, {0x20, 0x80, 0xFF, 0x7F}, 70000, 1}, {8, {0x21, 0x80, 0xFF, 0x7F}, 70000, 0},
-      {10, {14, 0}, -1, 0}, {10, {0xFF, 0x7F}, -1, 1}, {10, {0, 0x80}, -1, 0},
-      {10, {0xFF, 0x7F}, -2, 0}};  // 300 fields of 255 bytes: past 65535 in all
-  const std::string ok = Put("ok.dbf", good), p = Path("bad");
+  const char *kShort = "file-too-short", *kVer = "dbf-version", *kHs = "dbf-header-size",
+             *kRs = "dbf-record-size";  // what `ovrix check` finds ("": nothing)
+  struct Case { size_t at; Buf put; long size; int32_t opens; const char* code; } cases[] = {
+      {0, {}, 0, 0, kShort}, {0, {}, 20, 0, kShort},  // empty, cut in the header,
+      {0, {}, 80, 0, "dbf-header-cut"}, {0, {0x30}, -1, 0, kVer},  // in a descriptor; version
+      {0, {0xF5}, -1, 0, kVer}, {0, {0x8B}, -1, 1, ""}, {0, {0x04}, -1, 1, ""},
+      {8, {32, 0}, -1, 0, kHs}, {8, {33, 0}, -1, 1, kHs},  // no fields, record size 0, 1;
+      {8, {33, 0, 0, 0}, -1, 0, kHs}, {8, {33, 0, 1, 0}, -1, 1, kHs},
+      {8, {0x20, 0x80}, -1, 0, kHs},  // 1023 fields, not there
+      {8, {0x20, 0x80, 0xFF, 0x7F}, 70000, 1, kHs}, {8, {0x21, 0x80, 0xFF, 0x7F}, 70000, 0, kHs},
+      {10, {14, 0}, -1, 0, kRs}, {10, {0xFF, 0x7F}, -1, 1, kRs}, {10, {0, 0x80}, -1, 0, kRs},
+      {10, {0xFF, 0x7F}, -2, 0, kRs}};  // 300 fields of 255 bytes: past 65535 in all
+  const std::string ok = Put("ok.dbf", good), p = Path("bad.dbf");
   ASSERT_EQ(Shp_ReserveFileHandles(2), 2);
   for (const Case& c : cases) {
     Buf b = c.size == -2 ? Dbf(std::vector<F>(300, {"W", 'C', 255})) : good;
@@ -127,6 +131,11 @@ TEST_F(Table, RefusedFilesAndCalls) {  // leave a closed handle closed, an open 
                    Db_Open(t, ok.c_str()), Db_Open(t, p.c_str()), c.opens ? "" : Get(1),
                    Shp_GetNumReservedFileHandles(), Db_Close(t)}),
               Cat({c.opens, 2 - c.opens, "0", 1, c.opens, c.opens ? "" : "Lisbon", 1, 1})) << c.at;
+#ifdef OVRIX_TOOL
+    const auto [status, out] = Ovrix("check --json --quiet " + p);
+    EXPECT_TRUE(status == (*c.code ? 1 + (c.code == kShort) : 0) && out.find(c.code) != out.npos)
+        << out;
+#endif
   }
   EXPECT_EQ(Shp_FreeFileHandles(), 2);
   for (int32_t count : {INT_MAX, INT_MAX - 1, INT_MIN, -1}) {  // counts at the 32-bit limits:

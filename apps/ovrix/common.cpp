@@ -17,8 +17,9 @@ std::string BaseOf(const std::string& file) {
   const fs::path p(file);
   std::string ext = p.extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool known = ext == ".shp" || ext == ".shx" || ext == ".dbf";
-  return known ? (p.parent_path() / p.stem()).string() : file;
+  for (const char* known : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".sbn", ".sbx", ".qix"})
+    if (ext == known) return (p.parent_path() / p.stem()).string();
+  return file;
 }
 
 std::string Beside(const std::string& base, const std::string& ext) {

@@ -14,7 +14,8 @@ namespace ovrix {
 // damaged input, 2 a file that cannot be read or a wrong command line.
 enum Status { kClean = 0, kFindings = 1, kUnreadable = 2 };
 
-// The base name of a file argument: a known extension (.shp, .shx, .dbf, any case) taken off.
+// The base name of a file argument: the extension of a file of the set (.shp, .shx, .dbf, .prj,
+// .cpg, .sbn, .sbx, .qix; any case) taken off, so that `x.*` names x once per file.
 std::string BaseOf(const std::string& file);
 // The file of `base` with extension `ext` (".shp") in lower or upper case; "" when neither exists.
 std::string Beside(const std::string& base, const std::string& ext);

@@ -27,25 +27,31 @@ void Load(const ShpPointRecord* p, ShpCoordM* c) { *c = {p->x, p->y, p->m}; }
 void Load(const ShpPointRecord* p, ShpCoordZ* c) { *c = {p->x, p->y, p->m, p->z}; }
 }  // namespace
 
-// Each function refuses (0, nothing done) an object that another variant made.
+// The three point variants share one object layout, and each point function takes a point object
+// of any variant (Destroy and Append are specified so); an object of another family is refused
+// (0, nothing done).
+inline bool IsPointObject(const void* p) {
+  return IsKind(p, SHP_POINT) || IsKind(p, SHP_POINTM) || IsKind(p, SHP_POINTZ);
+}
+
 #define OVRIX_POINT_EXPORTS(V, OBJ, COORD, TYPE)                                                     \
   OVRIX32_API OBJ* OVRIX32_CALL Shp_##V##Create(void) { return Point_Create(TYPE); }                  \
-  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Destroy(OBJ* p) { return IsKind(p, TYPE) && Point_Destroy(p); } \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Destroy(OBJ* p) { return IsPointObject(p) && Point_Destroy(p); } \
   OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Read(ShpFile* shp, int32_t n, OBJ* p) {                    \
-    return IsKind(p, TYPE) ? Point_Read(shp, n, p, TYPE) : 0;                                        \
+    return IsPointObject(p) ? Point_Read(shp, n, p, TYPE) : 0;                                        \
   }                                                                                                  \
   OVRIX32_API int32_t OVRIX32_CALL Shp_##V##Append(ShpFile* shp, OBJ* p) {                             \
-    return IsKind(p, TYPE) ? Point_Append(shp, p) : 0;                                               \
+    return IsPointObject(p) ? Point_Append(shp, p) : 0;                                               \
   }                                                                                                  \
-  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetId(OBJ* p) { return IsKind(p, TYPE) ? p->id : 0; }     \
+  OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetId(OBJ* p) { return IsPointObject(p) ? p->id : 0; }     \
   OVRIX32_API void OVRIX32_CALL Shp_##V##SetId(OBJ* p, int32_t id) {                                   \
-    if (IsKind(p, TYPE)) p->id = id;                                                                 \
+    if (IsPointObject(p)) p->id = id;                                                                 \
   }                                                                                                  \
   OVRIX32_API int32_t OVRIX32_CALL Shp_##V##AppendCoord(OBJ* p, COORD* c) {                            \
-    return IsKind(p, TYPE) ? (Store(p, c), 1) : 0;                                                   \
+    return IsPointObject(p) ? (Store(p, c), 1) : 0;                                                   \
   }                                                                                                  \
   OVRIX32_API int32_t OVRIX32_CALL Shp_##V##GetCoord(OBJ* p, COORD* c) {                               \
-    return IsKind(p, TYPE) ? (Load(p, c), 1) : 0;                                                    \
+    return IsPointObject(p) ? (Load(p, c), 1) : 0;                                                    \
   }
 
 extern "C" {

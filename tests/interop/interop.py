@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """interop.py TOOL WORK SAMPLES OVRIX. A reader brings a pair to {type, hdr, recs: [None | [(part, part
 type, x, y, z, m)]], boxes} (None what the type lacks, "no data"), a table to {fields, live}."""
-import ast, bisect, csv, os, random, shapefile, shutil, subprocess, sys
+import ast, bisect, csv, json, os, random, shapefile, shutil, subprocess, sys
 TOOL, WORK, SAMPLES, OVRIX = sys.argv[1:5]
 Z, M, EMPTY = {11, 13, 15, 18, 31}, {11, 13, 15, 18, 31, 21, 23, 25, 28}, (9.9e300, -9.9e300)
 KIND = {1: 0, 11: 0, 21: 0, 8: 1, 18: 1, 28: 1, 3: 2, 13: 2, 23: 2, 5: 3, 15: 3, 25: 3, 31: 4}
@@ -107,6 +107,23 @@ def extent(v, e):  # box, z range and m range of the vertices v; e where an axis
     return [*map(x, (2, 3, 2, 3, 4, 4, 5, 5), [min, min, max, max] + [min, max] * 2)]
 
 
+def geojson_agree(base):  # our GeoJSON read back by OGR has OGR's geometry of the pair (rings may
+    d, path = ours(base), os.path.join(WORK, os.path.basename(base) + ".geojson")  # start or turn
+    open(path, "wb").write(run(OVRIX, "dump", "--format", "geojson", "--quiet", base))  # other-
+    rot, patch = lambda r: r[r.index(min(r)):] + r[:r.index(min(r))], d["type"][0] == 31  # wise;
+    ring = lambda r: min(rot(r[:-1]), rot(r[-2::-1]))  # OGR's multipatches lose z at random)
+    shape = lambda g: g and ("Polygon" in g["type"] and sorted(ring([tuple(p[:3 - patch]) for p in
+        r]) for q in ([g["coordinates"]], g["coordinates"])[g["type"][0] == "M"] for r in q) or g)
+    ogr = lambda p: [shape(f["geometry"]) for f in json.loads(run("ogr2ogr", "-f", "GeoJSON", *[
+        "-nlt", "MULTIPOLYGON"] * patch, "/vsistdout/", p))["features"]]
+    assert ogr(path) == ogr(base + ".shp"), base  # and each vertex our reading's z and measure
+    xyzm = lambda c, m: [(*c[:2], (c + [None])[2], m)] if not isinstance(c[0], list) else sum(
+        (xyzm(a, b) for a, b in zip(c, m or [None] * len(c))), [])
+    for f, r in zip(json.load(open(path))["features"], d["recs"]):
+        g, want = f["geometry"], r and {v[2:] for v in r}
+        assert (g and set(xyzm(g["coordinates"], f["properties"].get("measures")))) == want, path
+
+
 def pairs(rng):  # ours at once and in two goes, then copied by pyshp and OGR (not to a PointZ
     for t in sorted(KIND):  # without measures: ours cannot read that)
         for var in ("with", "empty", "without", "mixed")[:(t in M) * 2 + 2 if KIND[t] else 1]:
@@ -119,6 +136,7 @@ def pairs(rng):  # ours at once and in two goes, then copied by pyshp and OGR (n
             agree(base, canon(t, recs, [] not in recs and extent(sum(recs, []), (0.0, 0.0)), [
                 KIND[t] and extent(r, EMPTY)[:8 - 2 * nm] + [-1e39] * 2 * nm or None  # widens the
                 for r, nm in zip(recs, nms)]))  # file's is ours to choose
+            _ = var == "with" and geojson_agree(base)
             with shapefile.Reader(base) as r, shapefile.Writer(shp=open(base + "py.shp", "wb"),
                     shx=open(base + "py.shx", "wb"), shapeType=t) as w:  # pyshp's copy, a null
                 for i, s in enumerate(r.shapes()):  # record second (but points: ours refuse one)
@@ -137,7 +155,8 @@ def tables():  # one of each field type, pyshp's copy, ours appended to it
     path, copy, live = os.path.join(WORK, "t.dbf"), os.path.join(WORK, "p.dbf"), rows[:1] + rows[2:]
     table_agree(path, tab(fields, live), "B\n%sN\n" % "".join("F %s %d %d %d\n" % (
         n, "CNLDF".index(c) + 1000, w, d) for n, c, w, d in fields) + edits(rows, [2]))
-    with shapefile.Reader(dbf=open(path, "rb")) as r, shapefile.Writer(dbf=open(copy, "wb")) as w:
+    with shapefile.Reader(dbf=open(path, "rb")) as r, open(copy, "wb") as out, \
+            shapefile.Writer(dbf=out) as w:  # pyshp's header is in the file before ours appends
         [w.field(*f) for f in r.fields[1:]], [w.record(*v) for v in r.iterRecords()]
     table_agree(copy, tab(fields, live + rows[1:2]), "O\n" + edits(rows[1:2]))  # ours appended
 
@@ -150,6 +169,7 @@ def real_world():  # read by all (storms tables: no fields); our copy has the sa
         ours(copy, 0, d["type"][0], d["recs"], [all(v[5] is None for v in r) for r in d["recs"]])
         mask = lambda p: read(p + ".shp") + read(p + ".shx")[:68] + read(p + ".shx")[84:]
         assert agree(copy)["recs"] == d["recs"] if "xyzm" in name else mask(base) == mask(copy)
+        geojson_agree(base)
 
 
 shutil.rmtree(WORK, True), os.makedirs(WORK), pairs(random.Random(1)), tables(), real_world()
