@@ -10,4 +10,5 @@ cmake --build build/release -j"$(nproc)"
 out=build/example
 mkdir -p "$out"
 build/release/examples/quickstart "$out"
-echo "the example's files are in $out/"
+echo "the example's files are in $out/; ovrix finds nothing wrong with them:"
+build/release/apps/ovrix/ovrix check "$out/cities" "$out/parcels"

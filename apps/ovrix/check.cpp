@@ -660,6 +660,8 @@ void AddCheck(CLI::App& app, int& status) {
   };
   auto o = std::make_shared<Options>();
   CLI::App* check = app.add_subcommand("check", "every consistency rule of the pair and the table");
+  check->footer("Each finding: FILE:OFFSET: record N: CODE: sentence (codes in ovrix(1)).\n"
+                "Exit status: 0 clean; 1 findings; 2 a file missing, unreadable or too short.");
   check->add_option("FILE", o->files, "base names or files of the pairs and tables")->required();
   check->add_flag("--json", o->json, "one JSON document: the files checked and the findings");
   check->add_flag("--quiet", o->quiet, "no progress and no summary line");

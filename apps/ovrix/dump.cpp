@@ -18,6 +18,7 @@
 
 #include "common.h"
 #include "ovrix32.h"
+#include "shapefile_scan.h"
 
 namespace ovrix {
 
@@ -130,10 +131,6 @@ const Family* FamilyOf(int32_t type) {
 #undef OVRIX_PARTED
 #undef OVRIX_FAMILY
 
-uint32_t BigEndian(const unsigned char* b) {
-  return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
-}
-
 // A pair open for reading, with one record object of its family.
 class Pair {
  public:
@@ -237,8 +234,8 @@ class Pair {
     unsigned char entry[8] = {}, type[4] = {};
     shx_.clear(), shp_file_.clear();
     shx_.seekg(100 + 8 * (static_cast<int64_t>(n) - 1));
-    if (!shx_.read(reinterpret_cast<char*>(entry), 8) || BigEndian(entry + 4) < 2) return false;
-    shp_file_.seekg(int64_t{BigEndian(entry)} * 2 + 8);
+    if (!shx_.read(reinterpret_cast<char*>(entry), 8) || scan::BE32(entry + 4) < 2) return false;
+    shp_file_.seekg(int64_t{scan::BE32(entry)} * 2 + 8);
     return shp_file_.read(reinterpret_cast<char*>(type), 4) &&
            (type[0] | type[1] | type[2] | type[3]) == 0;
   }

@@ -113,6 +113,7 @@ void AddInfo(CLI::App& app, int& status) {
   };
   auto o = std::make_shared<Options>();
   CLI::App* info = app.add_subcommand("info", "shape type, counts, box, ranges, fields and side files");
+  info->footer("Exit status: 0 every file read; 2 a file without .shp or .dbf, or one not opening.");
   info->add_option("FILE", o->files, "base names or files of the pairs and tables")->required();
   info->add_flag("--json", o->json, "one JSON document: an array with an object per file");
   info->callback([o, &status] {

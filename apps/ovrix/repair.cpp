@@ -201,6 +201,9 @@ void AddRepair(CLI::App& app, int& status) {
   };
   auto o = std::make_shared<Options>();
   CLI::App* repair = app.add_subcommand("repair", "a new .shx from the records of the .shp");
+  repair->footer("Writes X.shx.new first; renames it to X.shx when there is none, or over it with "
+                 "--force.\nExit status: 0 repaired (or the index was already right); 1 refused "
+                 "(a record header unsound) or X.shx.new left beside X.shx; 2 unreadable.");
   repair->add_option("FILE", o->file, "the base name or a file of the pair")->required();
   repair->add_flag("--force", o->force, "replace an existing .shx");
   repair->add_flag("--quiet", o->quiet, "no progress");

@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "platform/byte_order.h"
 
 namespace ovrix::scan {
 
@@ -59,26 +60,13 @@ class FileBytes {
   std::vector<uint8_t> buf_;
 };
 
-inline int32_t BE32(const uint8_t* p) {
-  return int32_t(uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]);
-}
-// Little-endian fields are loaded whole and swapped only on a big-endian host.
-inline uint64_t LoadLE(const uint8_t* p, int bytes) {
-  uint64_t v = 0;
-  std::memcpy(&v, p, size_t(bytes));
-  if constexpr (std::endian::native == std::endian::big) {
-    uint64_t r = 0;
-    for (int i = 0; i < 8; ++i, v >>= 8) r = r << 8 | (v & 0xFF);
-    v = r >> (64 - 8 * bytes);
-  }
-  return v;
-}
-inline int32_t LE32(const uint8_t* p) { return int32_t(uint32_t(LoadLE(p, 4))); }
-inline uint16_t LE16(const uint8_t* p) { return uint16_t(LoadLE(p, 2)); }
-inline double LEDouble(const uint8_t* p) { return std::bit_cast<double>(LoadLE(p, 8)); }
-inline void PutBE32(uint8_t* p, int32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(uint32_t(v) >> (24 - 8 * i));
-}
+// Byte order through the library's own decoders (header-only), so that it is handled in one place.
+inline const char* Chars(const uint8_t* p) { return reinterpret_cast<const char*>(p); }
+inline int32_t BE32(const uint8_t* p) { return Io_GetBE32(Chars(p)); }
+inline int32_t LE32(const uint8_t* p) { return Io_GetLE32(Chars(p)); }
+inline uint16_t LE16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline double LEDouble(const uint8_t* p) { return Io_GetLEDouble(Chars(p)); }
+inline void PutBE32(uint8_t* p, int32_t v) { Io_PutBE32(reinterpret_cast<char*>(p), v); }
 
 // What a shape type's records hold.
 enum class Family { kNone, kPoint, kMultiPoint, kPoly, kMultiPatch };
