@@ -16,6 +16,8 @@
 // workload / floor, floor_ms, syscalls_per_rec (counted by the library's file
 // layer), bytes_per_rec.
 // OVRIX_BENCH_NO_FLOOR=1 skips the floors, so strace sees the workload alone.
+// X/check runs `ovrix check` on workload X's files; its floor is the library's
+// read of them (target: check under 2x that read).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -286,6 +288,23 @@ void BM_Read(benchmark::State& state, const Workload* w) {
       state, *w, bytes, [&] { return FloorRead(files, buffer); }, [&] { w->read(base); }, [] {});
 }
 
+#ifdef OVRIX_TOOL
+// `ovrix check` of a read workload's files (a process of its own, started through the shell),
+// against the library reading the same records: the floor column is then that read, and the
+// ratio's target is 2.
+void BM_Check(benchmark::State& state, const Workload* w) {
+  const std::string& base = Prepared(*w);
+  const std::string command = std::string(OVRIX_TOOL) + " check --quiet " + base + " >/dev/null";
+  auto libraryRead = [&] {
+    const auto start = std::chrono::steady_clock::now();
+    w->read(base);
+    return Seconds(start);
+  };
+  Measure(state, *w, TotalBytes(Files(*w, base)), libraryRead,
+          [&] { Check(std::system(command.c_str()) == 0); }, [] {});
+}
+#endif
+
 // One console line per benchmark: the minimum of each column over the
 // repetitions (or the single run), with plain numbers.
 class MinimumReporter : public benchmark::BenchmarkReporter {
@@ -316,14 +335,16 @@ int main(int argc, char** argv) {
   const bool repetitionsGiven = std::any_of(argv + 1, argv + argc, [](const char* arg) {
     return std::strncmp(arg, "--benchmark_repetitions", 23) == 0;
   });
-  for (const Workload& w : kWorkloads) {
-    for (auto* bench : {benchmark::RegisterBenchmark((std::string(w.name) + "/write").c_str(), BM_Write, &w),
-                        benchmark::RegisterBenchmark((std::string(w.name) + "/read").c_str(), BM_Read, &w)}) {
-      bench->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
-      bench->ComputeStatistics("min", Minimum);
-      if (!repetitionsGiven) bench->Repetitions(5);
-    }
-  }
+  auto add = [&](const Workload& w, const char* what, void (*run)(benchmark::State&, const Workload*)) {
+    auto* bench = benchmark::RegisterBenchmark((std::string(w.name) + what).c_str(), run, &w);
+    bench->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+    bench->ComputeStatistics("min", Minimum);
+    if (!repetitionsGiven) bench->Repetitions(5);
+  };
+  for (const Workload& w : kWorkloads) add(w, "/write", BM_Write), add(w, "/read", BM_Read);
+#ifdef OVRIX_TOOL
+  for (const Workload& w : kWorkloads) add(w, "/check", BM_Check);
+#endif
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   MinimumReporter reporter;

@@ -123,8 +123,10 @@ class Report {
 struct Extent {
   double lo = std::numeric_limits<double>::infinity(), hi = -lo;
   void Add(double v) {
-    if (v < lo) lo = v;
-    if (v > hi) hi = v;
+    lo = v < lo ? v : lo, hi = v > hi ? v : hi;  // minsd/maxsd, no branch
+  }
+  void Merge(const Extent& e) {  // an empty e (lo +inf, hi -inf) changes nothing
+    lo = e.lo < lo ? e.lo : lo, hi = e.hi > hi ? e.hi : hi;
   }
   bool Empty() const { return lo > hi; }
   bool Within(double min, double max) const { return Empty() || (min <= lo && hi <= max); }
@@ -397,19 +399,28 @@ class PairCheck {
                  Fmt("part %d has the part type %d, not 0 to 5", i + 1, pt));
           break;
         }
+    // The points' extent is taken in locals (registers, no branch per point) and compared with
+    // the box once; the first point outside it is looked for only when there is one.
     const double box[4] = {LEDouble(c + 4), LEDouble(c + 12), LEDouble(c + 20), LEDouble(c + 28)};
-    bool inBox = true;
+    Extent px, py;
+    bool nan = false;
     for (int32_t i = 0; i < points; ++i) {
       const uint8_t* p = c + xyAt + 16 * int64_t(i);
       const double x = LEDouble(p), y = LEDouble(p + 8);
-      x_.Add(x), y_.Add(y);
-      if (inBox && !(box[0] <= x && x <= box[2] && box[1] <= y && y <= box[3])) {
-        inBox = false;
-        r_.Add(shpName_, at + 4, n, "shp-box",
-               Fmt("the box (%.15g, %.15g, %.15g, %.15g) does not hold point %d (%.15g, %.15g)",
-                   box[0], box[1], box[2], box[3], i + 1, x, y));
-      }
+      px.Add(x), py.Add(y), nan |= std::isnan(x) | std::isnan(y);
     }
+    x_.Merge(px), y_.Merge(py);
+    if (nan || !px.Within(box[0], box[2]) || !py.Within(box[1], box[3]))
+      for (int32_t i = 0; i < points; ++i) {
+        const uint8_t* p = c + xyAt + 16 * int64_t(i);
+        const double x = LEDouble(p), y = LEDouble(p + 8);
+        if (!(box[0] <= x && x <= box[2] && box[1] <= y && y <= box[3])) {
+          r_.Add(shpName_, at + 4, n, "shp-box",
+                 Fmt("the box (%.15g, %.15g, %.15g, %.15g) does not hold point %d (%.15g, %.15g)",
+                     box[0], box[1], box[2], box[3], i + 1, x, y));
+          break;
+        }
+      }
     // The blocks behind the points: Z then M; an M type without the Z layout has M only.
     for (int b = 0; b < blocks; ++b) {
       const bool isZ = (type_.z || blocks == 2) && b == 0;
@@ -441,17 +452,23 @@ class PairCheck {
 
   // A Z or M block at `c` (file offset `at`): its range, then one value per point.
   void Range(int64_t at, int64_t n, const uint8_t* c, int32_t points, bool isZ) {
+    // As for the box: the values' extent in locals, the first value outside looked for after.
     const double lo = LEDouble(c), hi = LEDouble(c + 8);
-    bool look = !NoRange(lo, hi, isZ);  // until the first value outside
+    Extent e;
+    bool nan = false;
     for (int32_t i = 0; i < points; ++i) {
       const double v = LEDouble(c + 16 + 8 * int64_t(i));
-      if (!isZ && NoData(v)) continue;
-      (isZ ? z_ : m_).Add(v);
-      if (look && !(lo <= v && v <= hi)) {
-        look = false;
+      if (isZ || !NoData(v)) e.Add(v), nan |= std::isnan(v);
+    }
+    (isZ ? z_ : m_).Merge(e);
+    if (NoRange(lo, hi, isZ) || (!nan && e.Within(lo, hi))) return;
+    for (int32_t i = 0; i < points; ++i) {
+      const double v = LEDouble(c + 16 + 8 * int64_t(i));
+      if ((isZ || !NoData(v)) && !(lo <= v && v <= hi)) {
         r_.Add(shpName_, at, n, isZ ? "shp-z-range" : "shp-m-range",
                Fmt("the %s range %.15g to %.15g does not hold point %d's value %.15g",
                    isZ ? "Z" : "M", lo, hi, i + 1, v));
+        return;
       }
     }
   }
