@@ -353,5 +353,45 @@ TEST_F(ShapeTest, ObjectsOfAnotherKindAreRefused) {
   }
   EXPECT_TRUE(Shp_Close(h_) && FileSize(Path("k.shp")) == 100);  // nothing was appended
 }
+#ifdef OVRIX_TOOL
+// `ovrix check` finds each rule broken in a sound PolygonZ pair (a closed square, z and m 1..4);
+// `repair` rebuilds a lost index, refuses an unsound record, and replaces an index only if forced.
+TEST_F(ShapeTest, CheckFindsEachRuleAndRepairIsSafe) {
+  ASSERT_EQ(Shp_New(h_, Base("sq"), SHP_POLYGONZ), 1);
+  ShpPolygonZ* sq = Shp_PolygonZCreate();
+  for (ShpCoordZ c : {ShpCoordZ{0, 0, 1, 1}, {0, 1, 2, 2}, {1, 1, 3, 3}, {1, 0, 4, 4}, {0, 0, 1, 1}})
+    Shp_PolygonZAppendCoord(sq, &c);
+  ASSERT_EQ(Shp_PolygonZAppend(h_, sq, 0) + Shp_PolygonZDestroy(sq) + Shp_Close(h_), 3);
+  const std::string base = Path("sq"), shpPath = base + ".shp", shxPath = base + ".shx";
+  const Buf shp = ReadFile(shpPath), shx = ReadFile(shxPath);
+  EXPECT_EQ(Ovrix("check " + base), std::make_pair(0, std::string("checked 2 files: clean\n")));
+  const struct { size_t at; char how; double value; const char* code; } kRules[] = {  // B, L: int
+      {128, 'D', .5, "shp-box"}, {244, 'D', 3, "shp-z-range"}, {300, 'D', 3, "shp-m-range"},
+      {228, 'D', .5, "shp-ring-open"}, {152, 'L', 1, "shp-part-start"}, {52, 'D', .5, "shp-file-box"},
+      {76, 'D', 3, "shp-file-z-range"}, {92, 'D', 3, "shp-file-m-range"}, {32, 'L', 2, "shp-type"},
+      {28, 'L', 999, "shp-version"}, {24, 'B', 99, "shp-file-length"}, {100, 'B', 2, "shp-record-number"}};
+  for (const auto& r : kRules) {
+    Buf b = shp;
+    r.how == 'D' ? PutLEDouble(b, r.at, r.value) : (r.how == 'B' ? PutBE32 : PutLE32)(b, r.at, int(r.value));
+    WriteFile(shpPath, b);
+    const auto [status, out] = Ovrix("check --quiet " + base);
+    EXPECT_TRUE(status == 1 && out.find(r.code) != out.npos) << r.code << ": " << out;
+    const bool refused = r.at != 100 || Ovrix("repair --force " + base).first == 1;  // unsound
+    EXPECT_TRUE(refused && ReadFile(shxPath) == shx);
+  }
+  WriteFile(shpPath, shp), std::filesystem::remove(shxPath);
+  EXPECT_EQ(Ovrix("check --quiet " + base).first, 1);  // shx-missing
+  EXPECT_TRUE(Ovrix("repair " + base).first == 0 && ReadFile(shxPath) == shx);
+  Buf bad = shx;
+  PutBE32(bad, 100, 10), WriteFile(shxPath, bad);
+  EXPECT_TRUE(Ovrix("repair " + base).first == 1 && ReadFile(shxPath) == bad &&
+              ReadFile(shxPath + ".new") == shx);  // left beside the old one
+  EXPECT_TRUE(Ovrix("repair --force " + base).first == 0 && ReadFile(shxPath) == shx);
+  WriteFile(base + ".qix", {1});
+  std::filesystem::last_write_time(base + ".qix", std::filesystem::last_write_time(shpPath) -
+                                                      std::chrono::hours(1));
+  EXPECT_NE(Ovrix("check --quiet " + base).second.find("stale-index"), std::string::npos);
+}
+#endif
 }  // namespace
 }  // namespace ovrix

@@ -137,6 +137,18 @@ TEST_F(Table, RefusedFilesAndCalls) {  // leave a closed handle closed, an open 
         << out;
 #endif
   }
+#ifdef OVRIX_TOOL  // damage that the library reads past, found by `ovrix check`
+  const std::pair<size_t, std::pair<uint8_t, const char*>> kFound[] = {
+      {97, {'X', "dbf-deletion-flag"}}, {112, {'Z', "dbf-eof-byte"}}, {113, {0, "dbf-trailing-bytes"}},
+      {32, {' ', "dbf-field-name"}}, {43, {'Q', "dbf-field-type"}}, {48, {0, "dbf-field-width"}},
+      {96, {' ', "dbf-terminator"}}, {4, {2, "dbf-records-cut"}}};
+  for (const auto& [at, put] : kFound) {
+    Buf b = good;
+    b.resize(std::max(b.size(), at + 1)), b[at] = put.first, WriteFile(p, b);
+    const auto [status, out] = Ovrix("check --quiet " + p);
+    EXPECT_TRUE(status == 1 && out.find(put.second) != out.npos) << put.second << ": " << out;
+  }
+#endif
   EXPECT_EQ(Shp_FreeFileHandles(), 2);
   for (int32_t count : {INT_MAX, INT_MAX - 1, INT_MIN, -1}) {  // counts at the 32-bit limits:
     Buf b = Dbf({{"N", 'N', 5}});  // an append does not wrap; navigation refuses or reads blanks

@@ -555,13 +555,24 @@ int64_t CheckTable(const std::string& path, Report& r, bool quiet) {
     r.Add(
         path, 0, 0, "dbf-version",
         Fmt("version byte 0x%02X, not a dBASE III or IV table (0x03, 0x04, 0x83, 0x8B)", version));
+  // Where the walk below finds no terminator before the end of the file, a header size that puts
+  // one after whole descriptors names the damage when that byte is not 0x0D.
+  auto noEnd = [&](int64_t at, const std::string& why) {
+    const bool placed = headerSize > 32 && (headerSize - 1) % 32 == 0 && headerSize <= size;
+    const uint8_t* t = placed ? f.At(headerSize - 1, 1) : nullptr;
+    if (t != nullptr && *t != 0x0D)
+      r.Add(path, headerSize - 1, 0, "dbf-terminator",
+            Fmt("byte 0x%02X where the header size %" PRId64 " puts the descriptors' end 0x0D", *t,
+                headerSize));
+    else
+      r.Add(path, at, 0, "dbf-header-cut", why);
+  };
   // The descriptors, up to their terminator 0x0D (within a header size of 16 bits).
   int64_t pos = 32, widths = 0, terminator = -1;
   for (int field = 1;; ++field, pos += 32) {
     const uint8_t* d = f.At(pos, std::min<int64_t>(32, size - pos));
     if (pos >= size || d == nullptr) {
-      r.Add(path, pos, 0, "dbf-header-cut",
-            Fmt("the file ends at byte %" PRId64 ", inside the field descriptors", size));
+      noEnd(pos, Fmt("the file ends at byte %" PRId64 ", inside the field descriptors", size));
       break;
     }
     if (d[0] == 0x0D) {
@@ -573,8 +584,7 @@ int64_t CheckTable(const std::string& path, Report& r, bool quiet) {
       break;
     }
     if (size - pos < 32) {
-      r.Add(path, pos, 0, "dbf-header-cut",
-            Fmt("the file ends at byte %" PRId64 ", inside field descriptor %d", size, field));
+      noEnd(pos, Fmt("the file ends at byte %" PRId64 ", inside field descriptor %d", size, field));
       break;
     }
     const uint8_t* end = std::find(d, d + 11, 0);
