@@ -10,6 +10,7 @@
 
 int main(int argc, char** argv) {
   CLI::App app{"ovrix: look at, check and repair shapefiles (.shp/.shx) and their dBASE tables"};
+  app.set_version_flag("--version", "ovrix " OVRIX_VERSION);
   app.require_subcommand(1);
   int status = ovrix::kClean;
   ovrix::AddInfo(app, status);
