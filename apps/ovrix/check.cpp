@@ -19,7 +19,6 @@
 
 #include <cinttypes>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -42,16 +41,6 @@ using namespace scan;
 
 // Findings of one code in one file listed before a line "and N more".
 constexpr int64_t kShownPerCode = 20;
-
-std::string Fmt(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Fmt(const char* fmt, ...) {
-  char buf[512];
-  va_list ap;
-  va_start(ap, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
-}
 
 struct Finding {
   std::string file;
@@ -136,7 +125,6 @@ std::string TooShort(int64_t size, int64_t header) {
   return Fmt("%" PRId64 " bytes, too short for the %" PRId64 "-byte header", size, header);
 }
 
-bool NoData(double m) { return m < -1e38; }
 // Writers that keep no Z or M range write 0 to 0, or "no data" for M (pyshp does both, in the
 // file header of point files and in the records it copies): such a range is not compared.
 bool NoRange(double lo, double hi, bool isZ) {
@@ -162,7 +150,7 @@ class PairCheck {
     h_ = ReadHeader(hp);
     type_ = TypeOf(h_.type);
     CheckHeader(shpPath, "shp", h_, size_);
-    if (h_.type == 0 || type_.family == Family::kNone)
+    if (type_.family == Family::kNone)
       r_.Add(shpPath, 32, 0, "shp-type",
              Fmt("shape type %d: not one of the 13 types of a shape file", h_.type));
     OpenIndex(base);
@@ -177,15 +165,8 @@ class PairCheck {
 
  private:
   void CheckHeader(const std::string& file, const char* kind, const Header& h, int64_t size) {
-    const std::string k = kind;
-    if (h.code != kFileCode)
-      r_.Add(file, 0, 0, (k + "-file-code").c_str(), Fmt("file code %d, not 9994", h.code));
-    if (h.version != kVersion)
-      r_.Add(file, 28, 0, (k + "-version").c_str(), Fmt("version %d, not 1000", h.version));
-    if (2 * int64_t(h.lengthWords) != size)
-      r_.Add(file, 24, 0, (k + "-file-length").c_str(),
-             Fmt("the header gives %d words (%" PRId64 " bytes); the file has %" PRId64 " bytes",
-                 h.lengthWords, 2 * int64_t(h.lengthWords), size));
+    for (const HeaderFault& f : HeaderFaults(h, size))
+      r_.Add(file, f.offset, 0, (std::string(kind) + "-" + f.code).c_str(), f.text);
   }
 
   void OpenIndex(const std::string& base) {

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 
@@ -36,6 +37,7 @@ int64_t SizeOf(const std::string& path) {
   return ec ? -1 : static_cast<int64_t>(size);
 }
 
+namespace {
 const char* FieldTypeName(int32_t type) {
   switch (type) {
     case DB_CHARACTER: return "character";
@@ -46,6 +48,40 @@ const char* FieldTypeName(int32_t type) {
     case DB_MEMO: return "memo";
     default: return "other";
   }
+}
+}  // namespace
+
+nlohmann::ordered_json TableFields(DbTable* t) {
+  nlohmann::ordered_json fields = nlohmann::ordered_json::array();
+  char name[16] = {};
+  for (int32_t f = 1; f <= Db_GetNumFields(t); ++f) {
+    Db_GetFieldName(t, f, name);
+    fields.push_back({{"name", name}, {"type", FieldTypeName(Db_GetFieldType(t, f))},
+                      {"width", Db_GetFieldWidth(t, f)}, {"decimals", Db_GetFieldDecimals(t, f)}});
+  }
+  return fields;
+}
+
+nlohmann::ordered_json PairHeader(ShpFile* shp, int32_t records) {
+  char type[32] = {};
+  Shp_GetTypeAsString(shp, type);
+  Bbox b{};
+  double zmin = 0, zmax = 0, mmin = 0, mmax = 0;
+  Shp_GetBoundingBox(shp, &b);
+  Shp_GetZCoordRange(shp, &zmin, &zmax);
+  Shp_GetMeasureRange(shp, &mmin, &mmax);
+  return {{"type", type},          {"type_code", Shp_GetType(shp)}, {"records", records},
+          {"box", {b.xmin, b.ymin, b.xmax, b.ymax}}, {"z_range", {zmin, zmax}},
+          {"m_range", {mmin, mmax}}};
+}
+
+std::string Fmt(const char* fmt, ...) {
+  char buf[512];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  return buf;
 }
 
 namespace {

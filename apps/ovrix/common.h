@@ -4,9 +4,12 @@
 #define OVRIX_APP_COMMON_H
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <cstdint>
 #include <string>
+
+#include "ovrix32.h"
 
 namespace ovrix {
 
@@ -21,8 +24,12 @@ std::string BaseOf(const std::string& file);
 std::string Beside(const std::string& base, const std::string& ext);
 // The size of a file in bytes, -1 when it cannot be found.
 int64_t SizeOf(const std::string& path);
-// A field type code's name ("character", "numeric", ...).
-const char* FieldTypeName(int32_t type);
+// An open table's fields as JSON: name, type ("character", "numeric", ...), width, decimals.
+nlohmann::ordered_json TableFields(DbTable* t);
+// An open pair's header as JSON: type (name and code), `records`, box, Z and M ranges.
+nlohmann::ordered_json PairHeader(ShpFile* shp, int32_t records);
+// printf into a string (up to 511 characters): the sentences of findings and refusals.
+std::string Fmt(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Progress of long work, shown on standard error only when it is a terminal and not silenced;
 // redrawn at most a few times a second, so a step costs a comparison.

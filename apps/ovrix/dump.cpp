@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -27,16 +26,10 @@ namespace {
 using nlohmann::ordered_json;
 using Multi = ShpMultiRecord;
 
-bool HasZ(int32_t t) {
-  return t == SHP_POINTZ || t == SHP_POLYLINEZ || t == SHP_POLYGONZ || t == SHP_MULTIPOINTZ ||
-         t == SHP_MULTIPATCH;
-}
-bool HasM(int32_t t) {
-  return HasZ(t) || t == SHP_POINTM || t == SHP_POLYLINEM || t == SHP_POLYGONM ||
-         t == SHP_MULTIPOINTM;
-}
-// Measures below -1e38 stand for "no data" in shapefiles; a NaN carries no value either.
-bool NoData(double m) { return !(m >= -1e38); }
+bool HasZ(int32_t t) { return scan::TypeOf(t).z; }
+bool HasM(int32_t t) { return scan::TypeOf(t).m; }
+// A measure that holds no value: "no data", or a NaN.
+bool NoData(double m) { return std::isnan(m) || scan::NoData(m); }
 
 // ---------------------------------------------------------------------------------------------
 // Reading
@@ -147,17 +140,16 @@ class Pair {
     typeName_ = typeName;
     family_ = FamilyOf(type_);
     if (family_ != nullptr) multi_ = family_->create();
-    point_ = type_ == SHP_POINT    ? Shp_PointCreate()
-             : type_ == SHP_POINTM ? Shp_PointMCreate()
-             : type_ == SHP_POINTZ ? Shp_PointZCreate()
-                                   : nullptr;
+    readPoint_ = type_ == SHP_POINT    ? Shp_PointRead
+                 : type_ == SHP_POINTM ? Shp_PointMRead
+                 : type_ == SHP_POINTZ ? Shp_PointZRead
+                                       : nullptr;
+    if (readPoint_ != nullptr) point_ = Shp_PointZCreate();
     ok_ = multi_ != nullptr || point_ != nullptr || family_ == nullptr;
   }
   ~Pair() {
     if (multi_ != nullptr) family_->destroy(multi_);
-    if (point_ != nullptr) type_ == SHP_POINT    ? Shp_PointDestroy(point_)
-                           : type_ == SHP_POINTM ? Shp_PointMDestroy(point_)
-                                                 : Shp_PointZDestroy(point_);
+    Shp_PointZDestroy(point_);
     Shp_Destroy(shp_);
   }
   Pair(const Pair&) = delete;
@@ -169,16 +161,7 @@ class Pair {
   int32_t Counted() const { return Shp_GetNumShapes(shp_); }  // as the index header says
   const std::string& TypeName() const { return typeName_; }
 
-  ordered_json Header() const {
-    Bbox b{};
-    double zmin = 0, zmax = 0, mmin = 0, mmax = 0;
-    Shp_GetBoundingBox(shp_, &b);
-    Shp_GetZCoordRange(shp_, &zmin, &zmax);
-    Shp_GetMeasureRange(shp_, &mmin, &mmax);
-    return {{"type", typeName_}, {"type_code", type_}, {"records", count_},
-            {"box", {b.xmin, b.ymin, b.xmax, b.ymax}}, {"z_range", {zmin, zmax}},
-            {"m_range", {mmin, mmax}}};
-  }
+  ordered_json Header() const { return PairHeader(shp_, count_); }
 
   // Reads record n into g. False when the library refuses the record and it is not stored as
   // a null shape (g is then empty); a null shape is a record without geometry, not a fault.
@@ -202,23 +185,12 @@ class Pair {
   }
 
  private:
-  // A point record into c. The object is emptied first: a record of another point type (a
-  // Point in a PointZ file) leaves the values it lacks as they were.
+  // A point record into c (x, y, m "no data", z 0 when called). Every point function takes a
+  // point object of any variant: the file's own variant reads, which leaves the values its type
+  // lacks as they were set here, and the widest one hands all four out.
   bool ReadPoint(int32_t n, ShpCoordZ& c) {
-    if (type_ == SHP_POINT) {
-      ShpCoord p{};
-      Shp_PointAppendCoord(point_, &p);
-      if (Shp_PointRead(shp_, n, point_) != 1 || Shp_PointGetCoord(point_, &p) != 1) return false;
-      return c = Widen(p), true;
-    }
-    if (type_ == SHP_POINTM) {
-      ShpCoordM p = {0, 0, NO_DATA};
-      Shp_PointMAppendCoord(point_, &p);
-      if (Shp_PointMRead(shp_, n, point_) != 1 || Shp_PointMGetCoord(point_, &p) != 1) return false;
-      return c = Widen(p), true;
-    }
     Shp_PointZAppendCoord(point_, &c);
-    return Shp_PointZRead(shp_, n, point_) == 1 && Shp_PointZGetCoord(point_, &c) == 1;
+    return readPoint_(shp_, n, point_) == 1 && Shp_PointZGetCoord(point_, &c) == 1;
   }
 
   int64_t Entries() const { return std::max<int64_t>(SizeOf(Beside(base_, ".shx")) - 100, 0) / 8; }
@@ -228,16 +200,12 @@ class Pair {
   bool StoredAsNull(int32_t n) {
     if (!files_) {
       files_ = true;
-      shx_.open(Beside(base_, ".shx"), std::ios::binary);
-      shp_file_.open(Beside(base_, ".shp"), std::ios::binary);
+      shx_.Open(Beside(base_, ".shx")), shpBytes_.Open(Beside(base_, ".shp"));
     }
-    unsigned char entry[8] = {}, type[4] = {};
-    shx_.clear(), shp_file_.clear();
-    shx_.seekg(100 + 8 * (static_cast<int64_t>(n) - 1));
-    if (!shx_.read(reinterpret_cast<char*>(entry), 8) || scan::BE32(entry + 4) < 2) return false;
-    shp_file_.seekg(int64_t{scan::BE32(entry)} * 2 + 8);
-    return shp_file_.read(reinterpret_cast<char*>(type), 4) &&
-           (type[0] | type[1] | type[2] | type[3]) == 0;
+    const uint8_t* entry = shx_.At(100 + 8 * (int64_t{n} - 1), 8);
+    if (entry == nullptr || scan::BE32(entry + 4) < 2) return false;
+    const uint8_t* type = shpBytes_.At(2 * int64_t{scan::BE32(entry)} + 8, 4);
+    return type != nullptr && scan::LE32(type) == 0;
   }
 
   std::string base_;
@@ -248,7 +216,8 @@ class Pair {
   const Family* family_ = nullptr;
   Multi* multi_ = nullptr;
   ShpPointZ* point_ = nullptr;
-  std::ifstream shx_, shp_file_;
+  int32_t(OVRIX32_CALL* readPoint_)(ShpFile*, int32_t, ShpPointZ*) = nullptr;
+  scan::FileBytes shx_{4096}, shpBytes_{4096};
 };
 
 struct Field {
@@ -270,9 +239,9 @@ class Table {
     values_.resize(fields_.size());
     // The header's record count may promise more records than the file holds (those would read
     // as blanks): only whole records there are count, after the header size (bytes 8-9).
-    unsigned char header[2] = {};
-    std::ifstream(path, std::ios::binary).seekg(8).read(reinterpret_cast<char*>(header), 2);
-    const int64_t data = SizeOf(path) - (header[0] | header[1] << 8);
+    scan::FileBytes bytes(32);
+    const uint8_t* header = bytes.Open(path) ? bytes.At(8, 2) : nullptr;
+    const int64_t data = header != nullptr ? bytes.size() - scan::LE16(header) : 0;
     count_ = static_cast<int32_t>(std::clamp<int64_t>(
         Db_GetNumRecs(t_), 0, std::max<int64_t>(data, 0) / (int64_t{Db_GetRecLen(t_)} + 1)));
   }
@@ -287,16 +256,7 @@ class Table {
   const std::vector<std::string>& Values() const { return values_; }
   bool Deleted() const { return deleted_; }
 
-  ordered_json Header() const {
-    ordered_json fields = ordered_json::array();
-    for (size_t f = 0; f < fields_.size(); ++f) {
-      const auto n = static_cast<int32_t>(f + 1);
-      fields.push_back({{"name", fields_[f].name}, {"type", FieldTypeName(fields_[f].type)},
-                        {"width", Db_GetFieldWidth(t_, n)},
-                        {"decimals", Db_GetFieldDecimals(t_, n)}});
-    }
-    return {{"records", Count()}, {"fields", fields}};
-  }
+  ordered_json Header() const { return {{"records", Count()}, {"fields", TableFields(t_)}}; }
 
   // Record n's deletion mark and its values without leading and trailing blanks.
   void Load(int32_t n) {
@@ -679,7 +639,7 @@ class TextWriter : public Writer {
   void Write(const Record& r) override {
     o_ << "record " << int64_t{r.n} << (r.row && r.row->Deleted() ? " (deleted)" : "") << ':';
     const Geom* g = r.geom;
-    const bool point = type_ == SHP_POINT || type_ == SHP_POINTM || type_ == SHP_POINTZ;
+    const bool point = scan::TypeOf(type_).family == scan::Family::kPoint;
     if (g && !g->present) o_ << " null";
     if (g && g->present) {
       o_ << ' ' << pair_->TypeName();

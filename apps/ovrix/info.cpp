@@ -16,8 +16,6 @@ namespace {
 
 using nlohmann::ordered_json;
 
-ordered_json Box(const Bbox& b) { return {b.xmin, b.ymin, b.xmax, b.ymax}; }
-
 // The pair's header values through the library; null when the pair does not open.
 ordered_json PairInfo(const std::string& base) {
   ShpFile* shp = Shp_Create();
@@ -25,16 +23,8 @@ ordered_json PairInfo(const std::string& base) {
   name.push_back('\0');
   ordered_json info;
   if (shp != nullptr && Shp_Open(shp, name.data(), SHP_OPEN_READ) == 1) {
-    char type[32];
-    Shp_GetTypeAsString(shp, type);
-    Bbox box;
-    Shp_GetBoundingBox(shp, &box);
-    double zmin, zmax, mmin, mmax;
-    Shp_GetZCoordRange(shp, &zmin, &zmax);
-    Shp_GetMeasureRange(shp, &mmin, &mmax);
-    info = {{"type", type},       {"type_code", Shp_GetType(shp)}, {"records", Shp_GetNumShapes(shp)},
-            {"box", Box(box)},    {"z_range", {zmin, zmax}},       {"m_range", {mmin, mmax}},
-            {"shp_bytes", SizeOf(Beside(base, ".shp"))}, {"shx_bytes", SizeOf(Beside(base, ".shx"))}};
+    info = PairHeader(shp, Shp_GetNumShapes(shp));
+    info["shp_bytes"] = SizeOf(Beside(base, ".shp")), info["shx_bytes"] = SizeOf(Beside(base, ".shx"));
   }
   Shp_Destroy(shp);
   return info;
@@ -45,18 +35,11 @@ ordered_json TableInfo(const std::string& path) {
   DbTable* t = Db_Create();
   ordered_json info;
   if (t != nullptr && Db_Open(t, path.c_str()) == 1) {
-    ordered_json fields = ordered_json::array();
-    char name[16];
-    for (int32_t f = 1; f <= Db_GetNumFields(t); ++f) {
-      Db_GetFieldName(t, f, name);
-      fields.push_back({{"name", name}, {"type", FieldTypeName(Db_GetFieldType(t, f))},
-                        {"width", Db_GetFieldWidth(t, f)}, {"decimals", Db_GetFieldDecimals(t, f)}});
-    }
     int32_t deleted = 0;
     for (int32_t r = 1; r <= Db_GetNumRecs(t); ++r) deleted += Db_GotoRec(t, r) && Db_IsCurRecDeleted(t);
     char codePage = 0;
     std::ifstream(path, std::ios::binary).seekg(29).read(&codePage, 1);
-    info = {{"fields", fields}, {"records", Db_GetNumRecs(t)}, {"deleted", deleted},
+    info = {{"fields", TableFields(t)}, {"records", Db_GetNumRecs(t)}, {"deleted", deleted},
             {"record_bytes", Db_GetRecLen(t)}, {"code_page_byte", static_cast<unsigned char>(codePage)},
             {"dbf_bytes", SizeOf(path)}};
   }

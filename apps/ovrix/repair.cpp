@@ -58,22 +58,12 @@ class IndexWriter {
   bool ok_ = true, done_ = false;
 };
 
-std::string Why(const char* fmt, int64_t a, int64_t b = 0, int64_t c = 0) {
-  char buf[256];
-  std::snprintf(buf, sizeof buf, fmt, a, b, c);
-  return buf;
-}
-
-// Why the .shp header cannot stand for an index, or "".
+// Why the .shp header cannot stand for an index, or "": the first of check's header faults.
 std::string HeaderProblem(const Header& h, int64_t size) {
-  if (h.code != kFileCode) return Why("file code %" PRId64 ", not 9994", h.code);
-  if (h.version != kVersion) return Why("version %" PRId64 ", not 1000", h.version);
-  if (h.type == 0 || TypeOf(h.type).family == Family::kNone)
-    return Why("shape type %" PRId64 " is not a shape type of a file", h.type);
-  if (2 * int64_t(h.lengthWords) != size)
-    return Why("the header gives %" PRId64 " bytes; the file has %" PRId64,
-               2 * int64_t(h.lengthWords), size);
-  return "";
+  if (TypeOf(h.type).family == Family::kNone)
+    return Fmt("shape type %d is not a shape type of a file", h.type);
+  const std::vector<HeaderFault> faults = HeaderFaults(h, size);
+  return faults.empty() ? "" : faults[0].text;
 }
 
 // Writes the index entries of the records to `out`; why it cannot, or "".
@@ -84,22 +74,21 @@ std::string WalkRecords(FileBytes& shp, IndexWriter& out, int64_t* records, bool
   while (pos < shp.size()) {
     progress.Step(pos);
     if (shp.size() - pos < 8)
-      return Why("%" PRId64 " bytes after record %" PRId64 " at byte %" PRId64
+      return Fmt("%" PRId64 " bytes after record %" PRId64 " at byte %" PRId64
                  ", too few for a record header",
                  shp.size() - pos, n, pos);
     const uint8_t* h = shp.At(pos, 8);
     if (h == nullptr) return "the file cannot be read";
     ++n;
     if (BE32(h) != n)
-      return Why("record %" PRId64 " at byte %" PRId64 ": the header holds the number %" PRId64, n,
-                 pos, BE32(h));
+      return Fmt("record %" PRId64 " at byte %" PRId64 ": the header holds the number %d", n, pos,
+                 BE32(h));
     const int32_t words = BE32(h + 4);
     if (words < 2 || 2 * int64_t(words) > shp.size() - pos - 8)
-      return Why("record %" PRId64 " at byte %" PRId64 ": content length %" PRId64
-                 " words does not fit the file",
-                 n, pos, words);
+      return Fmt("record %" PRId64 " at byte %" PRId64 ": content length %d words does not fit"
+                 " the file", n, pos, words);
     if (pos / 2 > INT32_MAX)
-      return Why("record %" PRId64 " lies past what an index can address", n);
+      return Fmt("record %" PRId64 " lies past what an index can address", n);
     uint8_t e[8];
     PutBE32(e, int32_t(pos / 2)), PutBE32(e + 4, words);
     out.Put(e, 8);

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "common.h"
 #include "platform/byte_order.h"
 
 namespace ovrix::scan {
@@ -92,7 +94,6 @@ inline ShapeType TypeOf(int32_t t) {
     default: return {};
   }
 }
-inline bool KnownType(int32_t t) { return t == 0 || TypeOf(t).family != Family::kNone; }
 
 constexpr int32_t kFileCode = 9994, kVersion = 1000;
 constexpr int64_t kHeaderBytes = 100;
@@ -107,6 +108,27 @@ inline Header ReadHeader(const uint8_t* p) {
   for (int i = 0; i < 4; ++i) h.box[i] = LEDouble(p + 36 + 8 * i);
   for (int i = 0; i < 2; ++i) h.z[i] = LEDouble(p + 68 + 8 * i), h.m[i] = LEDouble(p + 84 + 8 * i);
   return h;
+}
+
+// Measures below -1e38 stand for "no data".
+inline bool NoData(double m) { return m < -1e38; }
+
+// What keeps a .shp or .shx header from describing its file: the end of a finding's code (after
+// "shp-" or "shx-"), the byte offset of the field and a sentence.
+struct HeaderFault {
+  const char* code;
+  int64_t offset;
+  std::string text;
+};
+inline std::vector<HeaderFault> HeaderFaults(const Header& h, int64_t size) {
+  std::vector<HeaderFault> faults;
+  if (h.code != kFileCode) faults.push_back({"file-code", 0, Fmt("file code %d, not 9994", h.code)});
+  if (h.version != kVersion) faults.push_back({"version", 28, Fmt("version %d, not 1000", h.version)});
+  if (2 * int64_t(h.lengthWords) != size)
+    faults.push_back({"file-length", 24,
+                      Fmt("the header gives %d words (%" PRId64 " bytes); the file has %" PRId64
+                          " bytes", h.lengthWords, 2 * int64_t(h.lengthWords), size)});
+  return faults;
 }
 
 }  // namespace ovrix::scan
