@@ -200,6 +200,7 @@ TEST_F(ShapeTest, DamagedRecordsAreRefused) {
 #ifdef OVRIX_TOOL  // the damage found; an index rebuilt from the sound .shp is the library's
       const auto [status, found] = Ovrix("check --json --quiet " + Path("bad"));
       EXPECT_TRUE(status == 1 && found.find(d.code) != std::string::npos) << found;
+      EXPECT_TRUE(d.where != kIndex || Ovrix("dump --quiet " + Path("bad")).first == 1);  // refused
       EXPECT_TRUE(d.where != kIndex || (Ovrix("repair --force --quiet " + Path("bad")).first == 0 &&
                                         ReadFile(Path("bad.shx")) == goodShx));
 #endif
@@ -367,6 +368,9 @@ TEST_F(ShapeTest, CheckFindsEachRuleAndRepairIsSafe) {
   const std::string base = Path("sq"), shpPath = base + ".shp", shxPath = base + ".shx";
   const Buf shp = ReadFile(shpPath), shx = ReadFile(shxPath);
   EXPECT_EQ(Ovrix("check " + base), std::make_pair(0, std::string("checked 2 files: clean\n")));
+  EXPECT_EQ(Ovrix("check " + Path("none")).first + Ovrix("repair " + Path("none")).first +
+                Ovrix("dump --records 1-x " + base).first + Ovrix("dump --records 0 " + base).first,
+            8);  // a missing pair, a range that is no number or out of range: 2 each
   const struct { size_t at; char how; double value; const char* code; } kRules[] = {  // B, L: int
       {128, 'D', .5, "shp-box"}, {244, 'D', 3, "shp-z-range"}, {300, 'D', 3, "shp-m-range"},
       {228, 'D', .5, "shp-ring-open"}, {152, 'L', 1, "shp-part-start"}, {52, 'D', .5, "shp-file-box"},
